@@ -1,0 +1,48 @@
+#include "app/context.h"
+#include "app/ui.h"
+#include "app/windowregistry.h"
+#include "mainwindow/frmolv.h"
+#include "platform/clipboard.h"
+#include "platform/downloader.h"
+#include "platform/prompter.h"
+#include "platform/shell.h"
+
+#include <QApplication>
+#include <QScreen>
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Olv"));
+    olv::applyLook(app);
+
+    olv::SystemClock clock;
+    olv::SystemClipboard clipboard;
+    olv::DesktopShell shell;
+    olv::DialogPrompter prompter;
+    olv::NetworkDownloader downloader;
+    olv::WindowRegistry windows;
+
+    olv::Context context;
+    context.clock = &clock;
+    context.clipboard = &clipboard;
+    context.shell = &shell;
+    context.prompter = &prompter;
+    context.downloader = &downloader;
+    context.windows = &windows;
+
+    // The default database is made on first start; a file chosen later is never created.
+    try {
+        olv::Store::createIfMissing(context.store.path());
+    } catch (const olv::StoreError& e) {
+        prompter.error(nullptr, e.message());
+    }
+
+    olv::frmOlv main(context);
+    windows.add(&main);
+    main.adjustSize();
+    main.setFixedSize(main.size());
+    if (const QScreen* screen = main.screen())
+        main.move(screen->availableGeometry().center() - main.rect().center());
+    main.show();
+    return app.exec();
+}

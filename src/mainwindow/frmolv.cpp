@@ -1,0 +1,456 @@
+#include "frmolv.h"
+
+#include "app/ui.h"
+#include "app/windowregistry.h"
+#include "dialogs/frmnewcollection.h"
+#include "dialogs/frmnewobjectclass.h"
+#include "dialogs/frmnewurl.h"
+#include "objecttree.h"
+#include "platform/clipboard.h"
+#include "platform/prompter.h"
+#include "platform/shell.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFrame>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QImageReader>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTextEdit>
+
+namespace olv {
+
+namespace {
+
+const QString kResultKey = QStringLiteral("Result");
+const QString kCloneMark = QStringLiteral("CLONED::");
+constexpr int kAskAbove = 10;
+
+QAction* addItem(QMenu* menu, const QString& caption, const char* name, bool enabled = true) {
+    QAction* action = menu->addAction(caption);
+    action->setObjectName(QString::fromLatin1(name));
+    action->setEnabled(enabled);
+    return action;
+}
+
+QMenu* addMenu(QWidget* parent, const QString& caption, const char* name) {
+    auto menu = new QMenu(caption, parent);
+    menu->setObjectName(QString::fromLatin1(name));
+    return menu;
+}
+
+} // namespace
+
+frmOlv::frmOlv(Context& context, QWidget* parent) : QMainWindow(parent), m_ctx(context) {
+    setObjectName(QStringLiteral("frmOlv"));
+    setWindowTitle(QStringLiteral("Olv :: Olvarion"));
+    m_quit = [] { QCoreApplication::quit(); };
+    buildControls();
+    buildMenus();
+}
+
+void frmOlv::buildControls() {
+    auto client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    client->setFixedSize(tw(9345), tw(7560));
+    setCentralWidget(client);
+
+    m_txtFind = named(new QLineEdit(QStringLiteral("find"), client), "txtFind", "search text");
+    m_txtFind->setGeometry(twRect(120, 90, 2895, 285));
+    selectAllOnFocus(m_txtFind);
+    connect(m_txtFind, &QLineEdit::returnPressed, this, &frmOlv::cmdFind_Click);
+
+    m_cmdFind = named(new QPushButton(QStringLiteral("Find"), client), "cmdFind", "Find");
+    m_cmdFind->setGeometry(twRect(3240, 120, 735, 255));
+    connect(m_cmdFind, &QPushButton::clicked, this, &frmOlv::cmdFind_Click);
+
+    m_chkWildCardFind = named(new QCheckBox(QStringLiteral("wildcards"), client), "chkWildCardFind", "wildcards");
+    m_chkWildCardFind->setGeometry(twRect(3000, 480, 1095, 255));
+
+    auto line = named(new QFrame(client), "Line1", "separator");
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Sunken);
+    line->setGeometry(twRect(120, 840, 5175, 60));
+
+    auto lblViews = named(new QLabel(QStringLiteral("Views"), client), "lblViews", "Views");
+    lblViews->setGeometry(twRect(120, 1000, 495, 255));
+
+    auto cmdTreeView = named(new QPushButton(QStringLiteral("Tree"), client), "cmdTreeView", "Tree");
+    cmdTreeView->setGeometry(twRect(600, 960, 600, 250));
+    connect(cmdTreeView, &QPushButton::clicked, this, &frmOlv::cmdFind_Click);
+
+    // The table view comes with its own window; until then the button is there but unavailable.
+    auto cmdTableView = named(new QPushButton(QStringLiteral("Table"), client), "cmdTableView", "Table");
+    cmdTableView->setGeometry(twRect(1200, 960, 600, 250));
+    cmdTableView->setEnabled(false);
+
+    auto cmdCardView = named(new QPushButton(QStringLiteral("Card"), client), "cmdCardView", "Card");
+    cmdCardView->setGeometry(twRect(1920, 960, 615, 250));
+    cmdCardView->setEnabled(false);
+
+    m_trvDATA = named(new ObjectTree(client), "trvDATA", "object tree");
+    m_trvDATA->setGeometry(twRect(120, 1320, 5175, 2655));
+    connect(m_trvDATA, &ObjectTree::nodeClicked, this, &frmOlv::trvDATA_NodeClick);
+    connect(m_trvDATA, &ObjectTree::nodeDoubleClicked, this, [this] { trvDATA_DblClick(); });
+    connect(m_trvDATA, &ObjectTree::contextMenuRequested, this,
+            [this](const QPoint& at) { m_treeMenu->popup(at); });
+
+    m_fraDATA = named(new QGroupBox(QStringLiteral("properties"), client), "fraDATA", "properties");
+    m_fraDATA->setGeometry(twRect(120, 4080, 5175, 3135));
+
+    m_flxDATA = named(new QTableWidget(1, 2, m_fraDATA), "flxDATA", "property grid");
+    m_flxDATA->setGeometry(twRect(120, 240, 4935, 2775));
+    m_flxDATA->horizontalHeader()->hide();
+    m_flxDATA->verticalHeader()->hide();
+    m_flxDATA->verticalHeader()->setDefaultSectionSize(tw(240));
+    m_flxDATA->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_flxDATA->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_flxDATA->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    m_flxDATA->setWordWrap(false);
+    m_flxDATA->setColumnWidth(0, tw(1500));
+    m_flxDATA->setColumnWidth(1, tw(7000));
+    connect(m_flxDATA, &QTableWidget::cellClicked, this, [this](int row, int) { flxDATA_Click(row); });
+    connect(m_flxDATA, &QTableWidget::cellDoubleClicked, this, [this](int row, int) { flxDATA_DblClick(row); });
+    m_flxDATA->installEventFilter(this);
+
+    auto cmdLinking = named(new QPushButton(QStringLiteral("find related objects"), client),
+                            "cmdFindLinkingObjects", "find related objects");
+    cmdLinking->setGeometry(twRect(3240, 7320, 1935, 255));
+    connect(cmdLinking, &QPushButton::clicked, this, &frmOlv::cmdFindLinkingObjects_Click);
+
+    m_Image1 = named(new QLabel(client), "Image1", "picture preview");
+    m_Image1->setGeometry(twRect(5400, 4080, 3855, 3375));
+    m_Image1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_Image1->hide();
+
+    m_rtbNote = named(new QTextEdit(client), "rtbNote", "note preview");
+    m_rtbNote->setGeometry(twRect(5400, 4200, 3855, 3135));
+    m_rtbNote->setReadOnly(true);
+    m_rtbNote->hide();
+
+    // The second search pane and the two spare buttons are never in use; they are kept hidden.
+    auto txtFind2 = named(new QLineEdit(QStringLiteral("find"), client), "txtFind2", "second search text");
+    txtFind2->setGeometry(twRect(4920, 120, 2895, 285));
+    auto cmdFind2 = named(new QPushButton(QStringLiteral("Find"), client), "cmdFind2", "Find");
+    cmdFind2->setGeometry(twRect(7920, 150, 735, 255));
+    auto label1 = named(new QLabel(QStringLiteral("use this for Drag 'n Drop"), client), "Label1",
+                        "use this for Drag 'n Drop");
+    label1->setGeometry(twRect(4920, 480, 1935, 255));
+    auto trvDATA2 = named(new QTreeWidget(client), "trvDATA2", "second object tree");
+    trvDATA2->setGeometry(twRect(4920, 840, 4215, 2775));
+    auto command1 = named(new QPushButton(QStringLiteral("Command1"), client), "Command1", "Command1");
+    command1->setGeometry(twRect(4440, 3600, 1215, 195));
+    auto command2 = named(new QPushButton(QStringLiteral("Form"), client), "Command2", "Form");
+    command2->setGeometry(twRect(2520, 960, 615, 250));
+    for (QWidget* spare : std::initializer_list<QWidget*>{txtFind2, cmdFind2, label1, trvDATA2, command1, command2}) {
+        spare->setEnabled(false);
+        spare->hide();
+    }
+
+    setTabOrder(m_txtFind, m_cmdFind);
+    setTabOrder(m_cmdFind, m_chkWildCardFind);
+    setTabOrder(m_chkWildCardFind, cmdTreeView);
+    setTabOrder(cmdTreeView, m_trvDATA);
+    setTabOrder(m_trvDATA, m_flxDATA);
+    setTabOrder(m_flxDATA, cmdLinking);
+}
+
+void frmOlv::buildMenus() {
+    QMenuBar* bar = menuBar();
+    bar->setObjectName(QStringLiteral("menuBar"));
+
+    QMenu* file = addMenu(bar, QStringLiteral("&File"), "mnuFile");
+    connect(addItem(file, QStringLiteral("Set Database"), "mnuFileDatabase"), &QAction::triggered, this,
+            &frmOlv::mnuFileDatabase_Click);
+    addItem(file, QStringLiteral("&Import"), "mnuFileImport");
+    connect(addItem(file, QStringLiteral("E&xit"), "mnuFileExit"), &QAction::triggered, this,
+            &frmOlv::mnuFileExit_Click);
+    bar->addMenu(file);
+
+    QMenu* db = addMenu(bar, QStringLiteral("&Database"), "mnuDB");
+    QMenu* dbNew = addMenu(db, QStringLiteral("New ..."), "mnuDBNew");
+    connect(addItem(dbNew, QStringLiteral("Collection"), "mnuDBNewCollection"), &QAction::triggered, this,
+            &frmOlv::mnuDBNewCollection_Click);
+    connect(addItem(dbNew, QStringLiteral("URL"), "mnuDBNewURL"), &QAction::triggered, this,
+            &frmOlv::mnuDBNewURL_Click);
+    db->addMenu(dbNew)->setObjectName(QStringLiteral("mnuDBNewAction"));
+    connect(addItem(db, QStringLiteral("&New Object"), "mnuDBNewObject"), &QAction::triggered, this,
+            &frmOlv::mnuDBNewObject_Click);
+    connect(addItem(db, QStringLiteral("&Statistics"), "mnuDBStats"), &QAction::triggered, this,
+            &frmOlv::mnuDBStats_Click);
+    bar->addMenu(db);
+
+    QMenu* services = addMenu(bar, QStringLiteral("&Services"), "mnuServices");
+    addItem(services, QStringLiteral("URL Extractor"), "mnuServicesURLExtractor");
+    bar->addMenu(services);
+
+    QMenu* report = addMenu(bar, QStringLiteral("&Report"), "mnuReport");
+    addItem(report, QStringLiteral("to HTML"), "mnuReportHTML", false);
+    addItem(report, QStringLiteral("to Excel Pivot"), "mnuReportExcelPivot", false);
+    bar->addMenu(report);
+
+    QMenu* help = addMenu(bar, QStringLiteral("&Help"), "mnuHelp");
+    addItem(help, QStringLiteral("&About"), "mnuHelpAbout", false);
+    bar->addMenu(help);
+
+    m_treeMenu = addMenu(this, QStringLiteral("Tree1Object"), "mnuT1O");
+    connect(addItem(m_treeMenu, QStringLiteral("load related objects"), "mnuT1OLoadLinkingObjects"),
+            &QAction::triggered, this, &frmOlv::mnuT1OLoadLinkingObjects_Click);
+    m_treeMenu->addSeparator()->setObjectName(QStringLiteral("mnuT1OH3"));
+    connect(addItem(m_treeMenu, QStringLiteral("CLONE object"), "mnuT1OCloneObject"), &QAction::triggered,
+            this, &frmOlv::mnuT1OCloneObject_Click);
+    addItem(m_treeMenu, QStringLiteral("Add new properties"), "mnuT1OAddProperties", false);
+    addItem(m_treeMenu, QStringLiteral("Edit properties"), "mnuT1OEditProperties", false);
+    addItem(m_treeMenu, QStringLiteral("Delete properties"), "mnuT1ODeleteProperties", false);
+    m_treeMenu->addSeparator()->setObjectName(QStringLiteral("mnuT1OH1"));
+    addItem(m_treeMenu, QStringLiteral("Add New IMAGE"), "mnuT1OAddNewImage", false);
+    addItem(m_treeMenu, QStringLiteral("Add New Richtext Note"), "mnuT1OAddNewRichtextNote", false);
+    m_treeMenu->addSeparator()->setObjectName(QStringLiteral("mnuT1OH2"));
+    connect(addItem(m_treeMenu, QStringLiteral("Add New OBJECT"), "mnuT1OAddNewObject"), &QAction::triggered,
+            this, &frmOlv::mnuT1OAddNewObject_Click);
+}
+
+bool frmOlv::guarded(const std::function<void()>& command) {
+    try {
+        command();
+        return true;
+    } catch (const StoreError& e) {
+        m_ctx.prompter->error(this, e.message());
+    } catch (const PatternError& e) {
+        m_ctx.prompter->error(this, QStringLiteral("The search text is not a valid pattern: %1.")
+                                        .arg(QString::fromUtf8(e.what())));
+    }
+    return false;
+}
+
+bool frmOlv::confirmCount(qsizetype count) {
+    if (count <= kAskAbove) return true;
+    return m_ctx.prompter->confirm(this, QString::number(count) + QStringLiteral("objects"),
+                                   QStringLiteral("so many objects"));
+}
+
+void frmOlv::fillNodes(QTreeWidgetItem* parent, const QString& keyPrefix, const QStringList& ids,
+                       Database& db) {
+    QList<std::pair<QString, QString>> nodes;
+    nodes.reserve(ids.size());
+    for (qsizetype i = 0; i < ids.size(); ++i) {
+        const QString& id = ids[i];
+        const QString name = db.valueOf(id, kName);
+        // An object without a name is shown by its identifier.
+        nodes.push_back({keyPrefix + id, name.isNull() ? id : name});
+        if (i % 2000 == 1999) QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    }
+    m_trvDATA->addNodes(parent, nodes);
+}
+
+void frmOlv::cmdFind_Click() {
+    m_trvDATA->clearNodes();
+    const QString text = m_txtFind->text();
+    const bool containing = m_chkWildCardFind->isChecked();
+    guarded([&] {
+        BusyCursor busy;
+        QString rootText = kResultKey;
+        if (isObjectId(text)) rootText = m_ctx.store.GetPropertyValue(text, kName);
+        QTreeWidgetItem* root = m_trvDATA->addNode(nullptr, kResultKey, rootText);
+        Database db = m_ctx.store.open();
+        const QStringList ids = db.findObjects(text, containing);
+        busy.release();
+        if (!confirmCount(ids.size())) return;
+        BusyCursor filling;
+        fillNodes(root, QString(), ids, db);
+        root->setExpanded(true);
+    });
+}
+
+void frmOlv::cmdFindLinkingObjects_Click() {
+    m_txtFind->setText(m_ctx.clipboard->text());
+    cmdFind_Click();
+}
+
+void frmOlv::trvDATA_NodeClick(QTreeWidgetItem* node) {
+    m_flxDATA->clearContents();
+    m_flxDATA->setRowCount(1);
+    m_flxDATA->setColumnWidth(0, tw(1500));
+    m_flxDATA->setColumnWidth(1, tw(7000));
+
+    const QString key = ObjectTree::keyOf(node);
+    const QString id = ObjectTree::objectIdOf(key);
+    m_ctx.currentObjectId = id;
+    const bool shown = guarded([&] {
+        Database db = m_ctx.store.open();
+        const QList<Row> rows = db.rowsOf(id);
+        QList<std::pair<QString, QString>> cells;
+        for (const Row& row : rows) {
+            if (jet::equal(row.p, kTOO)) {
+                m_fraDATA->setTitle(isObjectId(row.v)
+                                        ? QStringLiteral("class: ") + db.GetPropertyValue(row.v, kName)
+                                        : QString(row.v).remove(QStringLiteral("OlVal")));
+                continue;
+            }
+            const QString value = isObjectId(row.v)
+                                      ? db.GetPropertyValue(row.v, kName) + QStringLiteral(" [ ") + row.v +
+                                            QStringLiteral(" ]")
+                                      : row.v;
+            cells.push_back({row.p, value});
+        }
+        m_flxDATA->setRowCount(1 + int(cells.size()));
+        for (int r = 0; r < int(cells.size()); ++r) {
+            for (int c = 0; c < 2; ++c) {
+                auto item = new QTableWidgetItem(c == 0 ? cells[r].first : cells[r].second);
+                item->setTextAlignment(Qt::AlignLeft | Qt::AlignBottom);
+                m_flxDATA->setItem(r + 1, c, item);
+            }
+        }
+    });
+    if (shown) m_ctx.clipboard->setText(key);
+}
+
+void frmOlv::trvDATA_DblClick() {
+    m_ctx.currentObjectId = ObjectTree::objectIdOf(m_ctx.clipboard->text());
+}
+
+static QString cellValue(QTableWidget* grid, int row) {
+    const QTableWidgetItem* item = grid->item(row, 1);
+    return item ? item->text() : QString();
+}
+
+void frmOlv::flxDATA_Click(int row) {
+    const QString value = cellValue(m_flxDATA, row);
+    const QString upper = value.toUpper();
+    if (upper.endsWith(QLatin1String(".GIF")) || upper.endsWith(QLatin1String(".JPG")) ||
+        upper.endsWith(QLatin1String(".BMP"))) {
+        showPicture(value);
+    } else {
+        m_Image1->clear();
+        m_Image1->hide();
+    }
+    // Notes are previewed once the note reader is in place; until then the box stays hidden.
+    m_rtbNote->clear();
+    m_rtbNote->hide();
+}
+
+void frmOlv::flxDATA_DblClick(int row) {
+    const QString value = cellValue(m_flxDATA, row);
+    const QString upper = value.toUpper();
+    // File names are case-sensitive here: the stored text is what gets opened.
+    if (upper.startsWith(QLatin1String("HTTP://")) || upper.startsWith(QLatin1String("HTTPS://")))
+        m_ctx.shell->open(value);
+    if (upper.endsWith(QLatin1String(".RTF"))) m_ctx.shell->open(value);
+}
+
+void frmOlv::showPicture(const QString& path) {
+    QImageReader reader(path);
+    reader.setAutoTransform(true);
+    const QImage image = reader.read();
+    if (image.isNull()) {
+        m_Image1->clear(); // an unreadable picture leaves an empty preview
+    } else {
+        QPixmap picture = QPixmap::fromImage(image);
+        if (picture.width() > m_Image1->width() || picture.height() > m_Image1->height())
+            picture = picture.scaled(m_Image1->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        m_Image1->setPixmap(picture);
+    }
+    m_Image1->show();
+}
+
+bool frmOlv::eventFilter(QObject* watched, QEvent* event) {
+    // Enter on a grid row opens it as a double-click would.
+    if (watched == m_flxDATA && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && m_flxDATA->currentRow() >= 0) {
+            flxDATA_DblClick(m_flxDATA->currentRow());
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void frmOlv::mnuT1OLoadLinkingObjects_Click() {
+    const QString id = m_ctx.clipboard->text();
+    QTreeWidgetItem* parent = m_trvDATA->node(id);
+    if (!parent) return; // the clipboard no longer holds a node of this tree
+    guarded([&] {
+        BusyCursor busy;
+        Database db = m_ctx.store.open();
+        const QStringList referrers = db.findObjects(id, false);
+        busy.release();
+        if (!confirmCount(referrers.size())) return;
+        BusyCursor filling;
+        fillNodes(parent, id + QLatin1Char('|'), referrers, db);
+        parent->setExpanded(true);
+    });
+}
+
+void frmOlv::mnuT1OCloneObject_Click() {
+    const QString source = ObjectTree::objectIdOf(m_ctx.clipboard->text());
+    const bool cloned = guarded([&] {
+        BusyCursor busy;
+        Database db = m_ctx.store.open();
+        const QString id = db.NewObjectId(*m_ctx.clock);
+        QList<Row> rows;
+        for (const Row& row : db.rowsOf(source)) rows.push_back({id, row.p, row.v});
+        rows.push_back({id, kEXTRA, kCloneMark});
+        db.appendAll(rows); // the whole clone or nothing
+    });
+    if (!cloned) return;
+    m_txtFind->setText(kCloneMark);
+    cmdFind_Click();
+}
+
+void frmOlv::mnuFileDatabase_Click() {
+    const QString chosen = m_ctx.prompter->openFileName(this, QStringLiteral("Olv - Save Report"),
+                                                        QFileInfo(Store::defaultPath()).absolutePath(),
+                                                        QStringLiteral("Olv.mdb"));
+    // Cancel keeps the database in use.
+    if (!chosen.isEmpty()) m_ctx.store.setPath(chosen);
+}
+
+void frmOlv::mnuDBStats_Click() {
+    qint64 count = 0;
+    if (!guarded([&] {
+            BusyCursor busy;
+            count = m_ctx.store.open().countObjects();
+        }))
+        return;
+    m_ctx.prompter->message(this, QString::number(count) + QStringLiteral(" objects in the database"));
+}
+
+void frmOlv::mnuDBNewObject_Click() {
+    m_ctx.ownerObjectId.clear();
+    m_ctx.windows->open<frmNewObjectClass>([this] { return new frmNewObjectClass(m_ctx); });
+}
+
+void frmOlv::mnuT1OAddNewObject_Click() {
+    // The owner is the object of the node clicked last, also when that node is a related one.
+    m_ctx.ownerObjectId = ObjectTree::objectIdOf(m_ctx.clipboard->text());
+    m_ctx.windows->open<frmNewObjectClass>([this] { return new frmNewObjectClass(m_ctx); });
+}
+
+void frmOlv::mnuDBNewCollection_Click() {
+    m_ctx.windows->open<frmNewCollection>([this] { return new frmNewCollection(m_ctx); });
+}
+
+void frmOlv::mnuDBNewURL_Click() {
+    m_ctx.windows->open<frmNewURL>([this] { return new frmNewURL(m_ctx); });
+}
+
+void frmOlv::mnuFileExit_Click() {
+    if (m_exiting) return;
+    m_exiting = true;
+    m_ctx.windows->unloadAllBut(this);
+    m_quit();
+}
+
+void frmOlv::closeEvent(QCloseEvent* event) {
+    mnuFileExit_Click();
+    event->accept();
+}
+
+} // namespace olv

@@ -1,0 +1,79 @@
+#pragma once
+// The main window: search boxes, the object tree, the property grid with its previews, the menus
+// and every command that starts from them.
+
+#include "app/context.h"
+
+#include <QMainWindow>
+
+class QAction;
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QTableWidget;
+class QTextEdit;
+class QTreeWidgetItem;
+
+namespace olv {
+
+class ObjectTree;
+
+class frmOlv : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit frmOlv(Context& context, QWidget* parent = nullptr);
+
+    // Commands, named as the menu items and buttons that run them.
+    void cmdFind_Click();
+    void cmdFindLinkingObjects_Click();
+    void mnuFileDatabase_Click();
+    void mnuFileExit_Click();
+    void mnuDBStats_Click();
+    void mnuDBNewObject_Click();
+    void mnuDBNewCollection_Click();
+    void mnuDBNewURL_Click();
+    void mnuT1OAddNewObject_Click();
+    void mnuT1OLoadLinkingObjects_Click();
+    void mnuT1OCloneObject_Click();
+
+    void trvDATA_NodeClick(QTreeWidgetItem* node);
+    void trvDATA_DblClick();
+    void flxDATA_Click(int row);
+    void flxDATA_DblClick(int row);
+
+    QMenu* treeMenu() const { return m_treeMenu; }
+    // Runs the program's exit instead of quitting the application, for tests.
+    void setQuit(std::function<void()> quit) { m_quit = std::move(quit); }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildControls();
+    void buildMenus();
+    void showPicture(const QString& path);
+    // Runs a store command, telling the user when the file cannot be used.
+    bool guarded(const std::function<void()>& command);
+    bool confirmCount(qsizetype count);
+    void fillNodes(QTreeWidgetItem* parent, const QString& keyPrefix, const QStringList& ids,
+                   Database& db);
+
+    Context& m_ctx;
+    QLineEdit* m_txtFind = nullptr;
+    QPushButton* m_cmdFind = nullptr;
+    QCheckBox* m_chkWildCardFind = nullptr;
+    ObjectTree* m_trvDATA = nullptr;
+    QGroupBox* m_fraDATA = nullptr;
+    QTableWidget* m_flxDATA = nullptr;
+    QLabel* m_Image1 = nullptr;
+    QTextEdit* m_rtbNote = nullptr;
+    QMenu* m_treeMenu = nullptr;
+    std::function<void()> m_quit;
+    bool m_exiting = false;
+};
+
+} // namespace olv

@@ -1,0 +1,130 @@
+#include "jet.h"
+
+namespace olv::jet {
+
+QString fold(const QString& text) { return text.toCaseFolded(); }
+
+bool equal(const QString& a, const QString& b) {
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+bool less(const QString& a, const QString& b) {
+    const int c = fold(a).compare(fold(b));
+    if (c != 0) return c < 0;
+    return a < b;
+}
+
+static char32_t foldChar(char32_t c) {
+    return static_cast<char32_t>(QChar::toCaseFolded(static_cast<uint>(c)));
+}
+
+Pattern::Pattern(const QString& pattern) {
+    const std::u32string p = fold(pattern).toStdU32String();
+    for (size_t i = 0; i < p.size(); ++i) {
+        const char32_t c = p[i];
+        if (c == U'*') {
+            if (m_tokens.empty() || m_tokens.back().kind != Kind::Any) m_tokens.push_back({Kind::Any});
+        } else if (c == U'?') {
+            m_tokens.push_back({Kind::One});
+        } else if (c == U'#') {
+            m_tokens.push_back({Kind::Digit});
+        } else if (c == U'[') {
+            size_t j = i + 1;
+            Token t{Kind::Set};
+            if (j < p.size() && p[j] == U'!') {
+                t.negated = true;
+                ++j;
+            }
+            while (j < p.size() && p[j] != U']') {
+                char32_t lo = p[j];
+                if (j + 2 < p.size() && p[j + 1] == U'-' && p[j + 2] != U']') {
+                    char32_t hi = p[j + 2];
+                    if (hi < lo)
+                        throw PatternError("the range [" + QString::fromStdU32String({lo}).toStdString() +
+                                           "-" + QString::fromStdU32String({hi}).toStdString() +
+                                           "] runs backwards");
+                    t.ranges.push_back({lo, hi});
+                    j += 3;
+                } else {
+                    t.ranges.push_back({lo, lo});
+                    ++j;
+                }
+            }
+            if (j >= p.size())
+                throw PatternError("the pattern has a \"[\" without its closing \"]\"");
+            i = j;
+            if (t.ranges.empty() && !t.negated) continue; // "[]" stands for nothing
+            if (!t.negated && t.ranges.size() == 1 && t.ranges[0].first == t.ranges[0].second)
+                m_tokens.push_back({Kind::Char, t.ranges[0].first});
+            else
+                m_tokens.push_back(std::move(t));
+        } else {
+            m_tokens.push_back({Kind::Char, c});
+        }
+    }
+}
+
+bool Pattern::tokenMatches(const Token& t, char32_t c) const {
+    switch (t.kind) {
+    case Kind::One:
+        return true;
+    case Kind::Digit:
+        return c >= U'0' && c <= U'9';
+    case Kind::Char:
+        return t.ch == c;
+    case Kind::Set: {
+        bool in = false;
+        for (const auto& [lo, hi] : t.ranges)
+            if (c >= lo && c <= hi) {
+                in = true;
+                break;
+            }
+        return in != t.negated;
+    }
+    case Kind::Any:
+        break;
+    }
+    return false;
+}
+
+bool Pattern::matches(const QString& value) const {
+    std::u32string s = value.toStdU32String();
+    for (auto& c : s) c = foldChar(c);
+    // Greedy match with a single backtrack point at the last "*": linear for these tokens.
+    size_t si = 0, ti = 0, starTi = SIZE_MAX, starSi = 0;
+    while (si < s.size()) {
+        if (ti < m_tokens.size() && m_tokens[ti].kind == Kind::Any) {
+            starTi = ti++;
+            starSi = si;
+        } else if (ti < m_tokens.size() && tokenMatches(m_tokens[ti], s[si])) {
+            ++ti;
+            ++si;
+        } else if (starTi != SIZE_MAX) {
+            ti = starTi + 1;
+            si = ++starSi;
+        } else {
+            return false;
+        }
+    }
+    while (ti < m_tokens.size() && m_tokens[ti].kind == Kind::Any) ++ti;
+    return ti == m_tokens.size();
+}
+
+QStringList Pattern::literalRuns() const {
+    QStringList runs;
+    std::u32string run;
+    auto flush = [&] {
+        if (!run.empty()) runs << QString::fromStdU32String(run);
+        run.clear();
+    };
+    for (const Token& t : m_tokens) {
+        if (t.kind == Kind::Char)
+            run.push_back(t.ch);
+        else
+            flush();
+    }
+    flush();
+    return runs;
+}
+
+} // namespace olv::jet

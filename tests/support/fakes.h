@@ -1,0 +1,79 @@
+#pragma once
+// Stand-ins for the desktop in tests: a clock the test moves, a private clipboard, a shell that
+// records what it was asked to open, and a prompter that answers from a queue.
+
+#include "platform/clipboard.h"
+#include "platform/prompter.h"
+#include "platform/shell.h"
+#include "store/clock.h"
+
+#include <QDateTime>
+#include <QQueue>
+#include <QStringList>
+
+namespace olv::test {
+
+class FakeClock : public Clock {
+public:
+    QDateTime time = QDateTime(QDate(2002, 1, 3), QTime(12, 53, 22, 100));
+    int sleptMs = 0;
+    QDateTime now() const override { return time; }
+    void sleepMs(int ms) override {
+        sleptMs += ms;
+        time = time.addMSecs(ms);
+    }
+};
+
+class FakeClipboard : public Clipboard {
+public:
+    QString content;
+    QString text() const override { return content; }
+    void setText(const QString& text) override { content = text; }
+};
+
+class FakeShell : public Shell {
+public:
+    QStringList opened;
+    void open(const QString& target) override { opened << target; }
+};
+
+struct Prompt {
+    enum Kind { Message, Confirm, Error, OpenFile, SaveFile } kind;
+    QString text, title;
+};
+
+class FakePrompter : public Prompter {
+public:
+    QList<Prompt> shown;         // every box and dialog, in order
+    QQueue<bool> confirmAnswers; // answers for confirm(); OK when empty
+    QQueue<QString> fileAnswers; // answers for file dialogs; cancel (empty) when empty
+
+    void message(QWidget*, const QString& text, const QString& title = kAppTitle) override {
+        shown.push_back({Prompt::Message, text, title});
+    }
+    bool confirm(QWidget*, const QString& text, const QString& title) override {
+        shown.push_back({Prompt::Confirm, text, title});
+        return confirmAnswers.isEmpty() ? true : confirmAnswers.dequeue();
+    }
+    void error(QWidget*, const QString& text, const QString& title = kAppTitle) override {
+        shown.push_back({Prompt::Error, text, title});
+    }
+    QString openFileName(QWidget*, const QString& title, const QString& folder, const QString& fileName,
+                         const QString&) override {
+        shown.push_back({Prompt::OpenFile, folder + QLatin1Char('/') + fileName, title});
+        return fileAnswers.isEmpty() ? QString() : fileAnswers.dequeue();
+    }
+    QString saveFileName(QWidget*, const QString& title, const QString& folder, const QString& fileName,
+                         const QString&) override {
+        shown.push_back({Prompt::SaveFile, folder + QLatin1Char('/') + fileName, title});
+        return fileAnswers.isEmpty() ? QString() : fileAnswers.dequeue();
+    }
+    QStringList texts(Prompt::Kind kind) const {
+        QStringList list;
+        for (const Prompt& p : shown)
+            if (p.kind == kind) list << p.text;
+        return list;
+    }
+};
+
+} // namespace olv::test

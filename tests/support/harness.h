@@ -1,0 +1,35 @@
+#pragma once
+// A temporary database and a Context wired to fakes, for driving the real windows in tests.
+
+#include "app/context.h"
+#include "app/windowregistry.h"
+#include "fakes.h"
+#include "platform/downloader.h"
+
+#include <QTemporaryDir>
+
+namespace olv::test {
+
+struct Harness {
+    QTemporaryDir dir;
+    FakeClock clock;
+    FakeClipboard clipboard;
+    FakeShell shell;
+    FakePrompter prompter;
+    NetworkDownloader downloader;
+    WindowRegistry windows;
+    Context ctx;
+
+    Harness();
+    QString path() const { return ctx.store.path(); }
+    // Appends rows straight into the file, for setting up a case.
+    void add(const QString& o, const QString& p, const QString& v);
+    void add(const QList<Row>& rows);
+    QList<Row> allRows() const;
+    qsizetype rowCount() const { return allRows().size(); }
+};
+
+// Applies the program's look once per test program (call from initTestCase).
+void prepareApplication();
+
+} // namespace olv::test
