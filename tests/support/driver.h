@@ -1,0 +1,96 @@
+#pragma once
+// Drives the main window the way a user does: types, presses Enter, clicks nodes and grid rows.
+
+#include "harness.h"
+#include "mainwindow/frmolv.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QTableWidget>
+#include <QTreeWidget>
+#include <QtTest>
+
+namespace olv::test {
+
+struct MainWindowDriver {
+    Harness h;
+    frmOlv window{h.ctx};
+    bool quitCalled = false;
+
+    MainWindowDriver() {
+        h.windows.add(&window);
+        window.setQuit([this] { quitCalled = true; });
+        window.show();
+        (void)QTest::qWaitForWindowExposed(&window);
+    }
+
+    template <class T> T* child(const char* name) const {
+        return window.findChild<T*>(QString::fromLatin1(name));
+    }
+    QLineEdit* txtFind() const { return child<QLineEdit>("txtFind"); }
+    QTreeWidget* tree() const { return child<QTreeWidget>("trvDATA"); }
+    QTableWidget* grid() const { return child<QTableWidget>("flxDATA"); }
+    QAction* action(const char* name) const { return child<QAction>(name); }
+
+    // Replaces the search text as a user would (focus selects it all) and presses Enter.
+    void search(const QString& text, bool wildcards = false) {
+        child<QCheckBox>("chkWildCardFind")->setChecked(wildcards);
+        QLineEdit* box = txtFind();
+        if (box->hasFocus()) tree()->setFocus(); // come back into the box as a user would
+        box->setFocus();
+        QTRY_COMPARE(box->selectedText(), box->text());
+        if (text.isEmpty()) QTest::keyClick(box, Qt::Key_Delete);
+        else QTest::keyClicks(box, text);
+        QTest::keyClick(box, Qt::Key_Return);
+    }
+
+    QTreeWidgetItem* root() const { return tree()->topLevelItemCount() ? tree()->topLevelItem(0) : nullptr; }
+
+    QStringList childTexts(QTreeWidgetItem* node) const {
+        QStringList texts;
+        for (int i = 0; node && i < node->childCount(); ++i) texts << node->child(i)->text(0);
+        return texts;
+    }
+    QStringList childKeys(QTreeWidgetItem* node) const {
+        QStringList keys;
+        for (int i = 0; node && i < node->childCount(); ++i)
+            keys << node->child(i)->data(0, Qt::UserRole).toString();
+        return keys;
+    }
+    QTreeWidgetItem* nodeWithKey(const QString& key) const {
+        for (QTreeWidgetItemIterator it(tree()); *it; ++it)
+            if ((*it)->data(0, Qt::UserRole).toString() == key) return *it;
+        return nullptr;
+    }
+
+    void clickNode(QTreeWidgetItem* node, Qt::MouseButton button = Qt::LeftButton) {
+        tree()->scrollToItem(node);
+        QTest::mouseClick(tree()->viewport(), button, {}, tree()->visualItemRect(node).center());
+    }
+    void doubleClickNode(QTreeWidgetItem* node) {
+        const QPoint at = tree()->visualItemRect(node).center();
+        QTest::mouseClick(tree()->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(tree()->viewport(), Qt::LeftButton, {}, at);
+    }
+
+    // The grid as the user reads it: one "property|value" entry per row, the empty first row too.
+    QStringList gridRows() const {
+        QStringList rows;
+        for (int r = 0; r < grid()->rowCount(); ++r) {
+            auto cell = [&](int c) { return grid()->item(r, c) ? grid()->item(r, c)->text() : QString(); };
+            rows << cell(0) + QLatin1Char('|') + cell(1);
+        }
+        return rows;
+    }
+    QString frameCaption() const { return child<QGroupBox>("fraDATA")->title(); }
+
+    void clickGridRow(int row, bool twice = false) {
+        const QRect cell = grid()->visualRect(grid()->model()->index(row, 1));
+        const QPoint at(cell.left() + 5, cell.center().y());
+        if (twice) QTest::mouseDClick(grid()->viewport(), Qt::LeftButton, {}, at);
+        else QTest::mouseClick(grid()->viewport(), Qt::LeftButton, {}, at);
+    }
+};
+
+} // namespace olv::test
