@@ -88,8 +88,8 @@ struct MainWindowDriver {
     void clickGridRow(int row, bool twice = false) {
         const QRect cell = grid()->visualRect(grid()->model()->index(row, 1));
         const QPoint at(cell.left() + 5, cell.center().y());
+        QTest::mouseClick(grid()->viewport(), Qt::LeftButton, {}, at);
         if (twice) QTest::mouseDClick(grid()->viewport(), Qt::LeftButton, {}, at);
-        else QTest::mouseClick(grid()->viewport(), Qt::LeftButton, {}, at);
     }
 };
 
