@@ -1,10 +1,141 @@
 #include "frmnewobjectclass.h"
 
+#include "controls.h"
+#include "platform/prompter.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFrame>
+#include <QGroupBox>
+
 namespace olv {
+
+using namespace dialogs;
+
+namespace {
+const QString kClassHint = QStringLiteral("... select a class");
+
+// Both boxes of a property row must hold more than blanks for the row to be written.
+bool filled(const QLineEdit* box) { return !box->text().trimmed().isEmpty(); }
+} // namespace
 
 frmNewObjectClass::frmNewObjectClass(Context& context, QWidget* parent) : QWidget(parent), m_ctx(context) {
     setObjectName(QStringLiteral("frmNewObjectClass"));
     setWindowTitle(QStringLiteral("Olv :: create New Object / Class"));
+    setAttribute(Qt::WA_DeleteOnClose); // the next opening loads afresh
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
+                   Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setFixedSize(tw(5385), tw(3705));
+    buildControls();
+    Form_Load();
+}
+
+void frmNewObjectClass::buildControls() {
+    auto lblBelongsTo = addLabel(this, "lblBelongsTo", QStringLiteral("BelongsTo"), twRect(120, 120, 855, 255));
+    setTextColor(lblBelongsTo, kGrey);
+    m_lblObjectName = addLabel(this, "lblObjectName", QStringLiteral("ObjectName"), twRect(1080, 120, 4215, 255));
+    m_lblObjectName->setAccessibleName(QStringLiteral("owner"));
+    setTextColor(m_lblObjectName, kBlue);
+
+    auto line = named(new QFrame(this), "Line1", QStringLiteral("separator"));
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Sunken);
+    line->setGeometry(tw(120), tw(480) - 1, tw(5280 - 120), 3); // centred on the designed rule
+
+    m_chkClass = named(new QCheckBox(QStringLiteral("create a new class"), this), "chkClass",
+                       QStringLiteral("create a new class"));
+    m_chkClass->setGeometry(twRect(720, 600, 1935, 195));
+    connect(m_chkClass, &QCheckBox::toggled, this, &frmNewObjectClass::chkClass_Click);
+
+    m_lblTOO = addLabel(this, "lblTOO", QStringLiteral("Class"), twRect(120, 900, 495, 255));
+    m_cmbTOO = named(new QComboBox(this), "cmbTOO", QStringLiteral("class"));
+    m_cmbTOO->setGeometry(twRect(720, 840, 2775, 315));
+    m_cmbTOO->setEditable(true);
+    m_cmbTOO->setInsertPolicy(QComboBox::NoInsert);
+    // No completion: a class name that begins another one must stay as typed.
+    m_cmbTOO->setCompleter(nullptr);
+    m_lblTOO->setBuddy(m_cmbTOO);
+    setTextColor(addLabel(this, "lblRequired", QStringLiteral("required"), twRect(3720, 960, 735, 255)), kRed);
+
+    addLabel(this, "lblName", QStringLiteral("Name"), twRect(120, 1350, 495, 255));
+    m_txtName = addBox(this, "txtName", QStringLiteral("... name"), QStringLiteral("name"),
+                       twRect(720, 1320, 2775, 285));
+    selectAllOnFocus(m_txtName);
+    setTextColor(addLabel(this, "Label1", QStringLiteral("required"), twRect(3720, 1320, 735, 255)), kRed);
+
+    auto frame = named(new QGroupBox(QStringLiteral("user definable properties"), this), "fraProperties",
+                       QStringLiteral("user definable properties"));
+    frame->setGeometry(twRect(120, 1800, 5175, 1335));
+    addLabel(frame, "lblProperty", QStringLiteral("property name"), twRect(120, 360, 1695, 255));
+    addLabel(frame, "lblValue", QStringLiteral("value"), twRect(2520, 360, 2295, 255));
+    m_txtP1 = addBox(frame, "txtP1", QString(), QStringLiteral("first property name"), twRect(120, 600, 2055, 285));
+    addLabel(frame, "lblIS", QStringLiteral("="), twRect(2280, 615, 135, 255))->setAccessibleName(QStringLiteral("equals"));
+    m_txtV1 = addBox(frame, "txtV1", QString(), QStringLiteral("first value"), twRect(2520, 600, 2535, 285));
+    m_txtP2 = addBox(frame, "txtP2", QString(), QStringLiteral("second property name"), twRect(120, 960, 2055, 285));
+    addLabel(frame, "Label2", QStringLiteral("="), twRect(2280, 975, 135, 255))->setAccessibleName(QStringLiteral("equals"));
+    m_txtV2 = addBox(frame, "txtV2", QString(), QStringLiteral("second value"), twRect(2520, 960, 2535, 285));
+
+    m_cmdAddNewObject = addButton(this, "cmdAddNewObject", QStringLiteral("Add New Object / Class"),
+                                  twRect(120, 3240, 2175, 375));
+    connect(m_cmdAddNewObject, &QPushButton::clicked, this, &frmNewObjectClass::cmdAddNewObject_Click);
+
+    setTabOrder(m_cmbTOO, m_txtName);
+    setTabOrder(m_txtName, m_txtP1);
+    setTabOrder(m_txtP1, m_txtV1);
+    setTabOrder(m_txtV1, m_txtP2);
+    setTabOrder(m_txtP2, m_txtV2);
+    setTabOrder(m_txtV2, m_cmdAddNewObject);
+    setTabOrder(m_cmdAddNewObject, m_chkClass);
+    m_cmbTOO->setFocus();
+}
+
+void frmNewObjectClass::Form_Load() {
+    // The owner and the class list are read once per opening.
+    try {
+        Database db = m_ctx.store.open();
+        if (!m_ctx.ownerObjectId.isEmpty())
+            m_lblObjectName->setText(db.GetPropertyValue(m_ctx.ownerObjectId, kName));
+        m_cmbTOO->addItems(db.classNames());
+    } catch (const StoreError& e) {
+        m_ctx.prompter->error(this, e.message());
+    }
+    m_cmbTOO->setCurrentIndex(-1);
+    m_cmbTOO->setEditText(kClassHint);
+}
+
+void frmNewObjectClass::chkClass_Click() {
+    const bool makingClass = m_chkClass->isChecked();
+    m_lblTOO->setEnabled(!makingClass);
+    m_cmbTOO->setEnabled(!makingClass);
+}
+
+void frmNewObjectClass::cmdAddNewObject_Click() {
+    bool unknownClass = false;
+    try {
+        Database db = m_ctx.store.open();
+        // Made on every press, before the input is looked at.
+        const QString id = db.NewObjectId(*m_ctx.clock);
+        const QString name = m_txtName->text();
+        if (name.trimmed().isEmpty()) return; // the red "required" labels are hint enough
+
+        QString classValue = kClassValue;
+        if (!m_chkClass->isChecked()) {
+            // The text at the moment of the press counts, typed or picked.
+            classValue = db.FindClassId(m_cmbTOO->currentText());
+            unknownClass = classValue == kNotAvailable;
+        }
+        if (!unknownClass) {
+            QList<Row> rows = {{id, kTOO, classValue}, {id, kName, name}};
+            if (!m_ctx.ownerObjectId.isEmpty()) rows.push_back({id, kBelongsTo, m_ctx.ownerObjectId});
+            if (filled(m_txtP1) && filled(m_txtV1)) rows.push_back({id, m_txtP1->text(), m_txtV1->text()});
+            if (filled(m_txtP2) && filled(m_txtV2)) rows.push_back({id, m_txtP2->text(), m_txtV2->text()});
+            db.appendAll(rows); // the whole object or, when the file fails, nothing of it
+        }
+    } catch (const StoreError& e) {
+        m_ctx.prompter->error(this, e.message());
+        return;
+    }
+    if (unknownClass) m_ctx.prompter->message(this, QStringLiteral("problem with class"));
 }
 
 } // namespace olv
