@@ -16,10 +16,13 @@ namespace {
 const QString kClassHint = QStringLiteral("... select a class");
 
 // Both boxes of a property row must hold more than blanks for the row to be written.
-bool filled(const QLineEdit* box) { return !box->text().trimmed().isEmpty(); }
+bool filled(const QLineEdit* box) {
+    return !box->text().trimmed().isEmpty();
+}
 } // namespace
 
-frmNewObjectClass::frmNewObjectClass(Context& context, QWidget* parent) : QWidget(parent), m_ctx(context) {
+frmNewObjectClass::frmNewObjectClass(Context& context, QWidget* parent)
+    : QWidget(parent), m_ctx(context) {
     setObjectName(QStringLiteral("frmNewObjectClass"));
     setWindowTitle(QStringLiteral("Olv :: create New Object / Class"));
     setAttribute(Qt::WA_DeleteOnClose); // the next opening loads afresh
@@ -31,9 +34,11 @@ frmNewObjectClass::frmNewObjectClass(Context& context, QWidget* parent) : QWidge
 }
 
 void frmNewObjectClass::buildControls() {
-    auto lblBelongsTo = addLabel(this, "lblBelongsTo", QStringLiteral("BelongsTo"), twRect(120, 120, 855, 255));
+    auto lblBelongsTo =
+        addLabel(this, "lblBelongsTo", QStringLiteral("BelongsTo"), twRect(120, 120, 855, 255));
     setTextColor(lblBelongsTo, kGrey);
-    m_lblObjectName = addLabel(this, "lblObjectName", QStringLiteral("ObjectName"), twRect(1080, 120, 4215, 255));
+    m_lblObjectName =
+        addLabel(this, "lblObjectName", QStringLiteral("ObjectName"), twRect(1080, 120, 4215, 255));
     m_lblObjectName->setAccessibleName(QStringLiteral("owner"));
     setTextColor(m_lblObjectName, kBlue);
 
@@ -55,29 +60,39 @@ void frmNewObjectClass::buildControls() {
     // No completion: a class name that begins another one must stay as typed.
     m_cmbTOO->setCompleter(nullptr);
     m_lblTOO->setBuddy(m_cmbTOO);
-    setTextColor(addLabel(this, "lblRequired", QStringLiteral("required"), twRect(3720, 960, 735, 255)), kRed);
+    setTextColor(
+        addLabel(this, "lblRequired", QStringLiteral("required"), twRect(3720, 960, 735, 255)),
+        kRed);
 
     addLabel(this, "lblName", QStringLiteral("Name"), twRect(120, 1350, 495, 255));
     m_txtName = addBox(this, "txtName", QStringLiteral("... name"), QStringLiteral("name"),
                        twRect(720, 1320, 2775, 285));
     selectAllOnFocus(m_txtName);
-    setTextColor(addLabel(this, "Label1", QStringLiteral("required"), twRect(3720, 1320, 735, 255)), kRed);
+    setTextColor(addLabel(this, "Label1", QStringLiteral("required"), twRect(3720, 1320, 735, 255)),
+                 kRed);
 
-    auto frame = named(new QGroupBox(QStringLiteral("user definable properties"), this), "fraProperties",
-                       QStringLiteral("user definable properties"));
+    auto frame = named(new QGroupBox(QStringLiteral("user definable properties"), this),
+                       "fraProperties", QStringLiteral("user definable properties"));
     frame->setGeometry(twRect(120, 1800, 5175, 1335));
     addLabel(frame, "lblProperty", QStringLiteral("property name"), twRect(120, 360, 1695, 255));
     addLabel(frame, "lblValue", QStringLiteral("value"), twRect(2520, 360, 2295, 255));
-    m_txtP1 = addBox(frame, "txtP1", QString(), QStringLiteral("first property name"), twRect(120, 600, 2055, 285));
-    addLabel(frame, "lblIS", QStringLiteral("="), twRect(2280, 615, 135, 255))->setAccessibleName(QStringLiteral("equals"));
-    m_txtV1 = addBox(frame, "txtV1", QString(), QStringLiteral("first value"), twRect(2520, 600, 2535, 285));
-    m_txtP2 = addBox(frame, "txtP2", QString(), QStringLiteral("second property name"), twRect(120, 960, 2055, 285));
-    addLabel(frame, "Label2", QStringLiteral("="), twRect(2280, 975, 135, 255))->setAccessibleName(QStringLiteral("equals"));
-    m_txtV2 = addBox(frame, "txtV2", QString(), QStringLiteral("second value"), twRect(2520, 960, 2535, 285));
+    m_txtP1 = addBox(frame, "txtP1", QString(), QStringLiteral("first property name"),
+                     twRect(120, 600, 2055, 285));
+    addLabel(frame, "lblIS", QStringLiteral("="), twRect(2280, 615, 135, 255))
+        ->setAccessibleName(QStringLiteral("equals"));
+    m_txtV1 = addBox(frame, "txtV1", QString(), QStringLiteral("first value"),
+                     twRect(2520, 600, 2535, 285));
+    m_txtP2 = addBox(frame, "txtP2", QString(), QStringLiteral("second property name"),
+                     twRect(120, 960, 2055, 285));
+    addLabel(frame, "Label2", QStringLiteral("="), twRect(2280, 975, 135, 255))
+        ->setAccessibleName(QStringLiteral("equals"));
+    m_txtV2 = addBox(frame, "txtV2", QString(), QStringLiteral("second value"),
+                     twRect(2520, 960, 2535, 285));
 
     m_cmdAddNewObject = addButton(this, "cmdAddNewObject", QStringLiteral("Add New Object / Class"),
                                   twRect(120, 3240, 2175, 375));
-    connect(m_cmdAddNewObject, &QPushButton::clicked, this, &frmNewObjectClass::cmdAddNewObject_Click);
+    connect(m_cmdAddNewObject, &QPushButton::clicked, this,
+            &frmNewObjectClass::cmdAddNewObject_Click);
 
     setTabOrder(m_cmbTOO, m_txtName);
     setTabOrder(m_txtName, m_txtP1);
@@ -126,9 +141,12 @@ void frmNewObjectClass::cmdAddNewObject_Click() {
         }
         if (!unknownClass) {
             QList<Row> rows = {{id, kTOO, classValue}, {id, kName, name}};
-            if (!m_ctx.ownerObjectId.isEmpty()) rows.push_back({id, kBelongsTo, m_ctx.ownerObjectId});
-            if (filled(m_txtP1) && filled(m_txtV1)) rows.push_back({id, m_txtP1->text(), m_txtV1->text()});
-            if (filled(m_txtP2) && filled(m_txtV2)) rows.push_back({id, m_txtP2->text(), m_txtV2->text()});
+            if (!m_ctx.ownerObjectId.isEmpty())
+                rows.push_back({id, kBelongsTo, m_ctx.ownerObjectId});
+            if (filled(m_txtP1) && filled(m_txtV1))
+                rows.push_back({id, m_txtP1->text(), m_txtV1->text()});
+            if (filled(m_txtP2) && filled(m_txtV2))
+                rows.push_back({id, m_txtP2->text(), m_txtV2->text()});
             db.appendAll(rows); // the whole object or, when the file fails, nothing of it
         }
     } catch (const StoreError& e) {
