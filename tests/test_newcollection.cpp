@@ -33,7 +33,7 @@ struct Dialog {
 class TestNewCollection : public QObject {
     Q_OBJECT
 
-  private slots:
+private slots:
     void initTestCase() { prepareApplication(); }
 
     void layoutAsDesigned();

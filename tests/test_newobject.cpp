@@ -50,7 +50,7 @@ struct Dialog {
 class TestNewObject : public QObject {
     Q_OBJECT
 
-  private slots:
+private slots:
     void initTestCase() { prepareApplication(); }
 
     void layoutAsDesigned();

@@ -14,7 +14,7 @@ using namespace olv;
 class TestPageTitle : public QObject {
     Q_OBJECT
 
-  private slots:
+private slots:
     void findsTheTitle_data();
     void findsTheTitle();
     void decodesReferences_data();

@@ -12,10 +12,10 @@ namespace olv {
 
 class frmNewCollection : public QWidget {
     Q_OBJECT
-  public:
+public:
     explicit frmNewCollection(Context& context, QWidget* parent = nullptr);
 
-  private:
+private:
     void cmdAdd_Click();
 
     Context& m_ctx;

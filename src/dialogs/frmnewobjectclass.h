@@ -16,10 +16,10 @@ namespace olv {
 
 class frmNewObjectClass : public QWidget {
     Q_OBJECT
-  public:
+public:
     explicit frmNewObjectClass(Context& context, QWidget* parent = nullptr);
 
-  private:
+private:
     void cmdAddNewObject_Click();
     void buildControls();
     void Form_Load();

@@ -32,7 +32,8 @@ QString droppedAddress(const QMimeData* data) {
     if (data->hasUrls() && !data->urls().isEmpty()) return data->urls().constFirst().toString();
     if (!data->hasText()) return {};
     // A one-line box holds one address: the first line of a dragged selection.
-    const QStringList lines = data->text().split(QRegularExpression(QStringLiteral("[\r\n]")), Qt::SkipEmptyParts);
+    const QStringList lines =
+        data->text().split(QRegularExpression(QStringLiteral("[\r\n]")), Qt::SkipEmptyParts);
     return lines.isEmpty() ? QString() : lines.constFirst();
 }
 
@@ -44,24 +45,32 @@ public:
 
 protected:
     void focusInEvent(QFocusEvent* event) override {
-        // Passed on without its reason, so that tabbing in does not select the address.
-        QFocusEvent plain(QEvent::FocusIn, Qt::OtherFocusReason);
+        // Tabbing in must not select the address: the box keeps its caret.
+        const Qt::FocusReason reason = event->reason();
+        const bool selectsAll = reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason ||
+                                reason == Qt::ShortcutFocusReason;
+        QFocusEvent plain(QEvent::FocusIn, selectsAll ? Qt::OtherFocusReason : reason);
         QLineEdit::focusInEvent(&plain);
         if (!text().isEmpty()) return;
         setText(kAddressStart);
         // Again after the mouse press that gave the focus has placed the caret.
         QTimer::singleShot(0, this, [this] {
-            if (text() == kAddressStart && !hasSelectedText()) setCursorPosition(int(kAddressStart.size()));
+            if (text() == kAddressStart && !hasSelectedText())
+                setCursorPosition(int(kAddressStart.size()));
         });
         event->accept();
     }
     void dragEnterEvent(QDragEnterEvent* event) override {
-        if (droppedAddress(event->mimeData()).isEmpty()) event->ignore();
-        else event->acceptProposedAction();
+        if (droppedAddress(event->mimeData()).isEmpty())
+            event->ignore();
+        else
+            event->acceptProposedAction();
     }
     void dragMoveEvent(QDragMoveEvent* event) override {
-        if (droppedAddress(event->mimeData()).isEmpty()) event->ignore();
-        else event->acceptProposedAction();
+        if (droppedAddress(event->mimeData()).isEmpty())
+            event->ignore();
+        else
+            event->acceptProposedAction();
     }
     void dropEvent(QDropEvent* event) override {
         const QString address = droppedAddress(event->mimeData());
@@ -77,7 +86,9 @@ protected:
     }
 };
 
-bool notBlank(const QLineEdit* box) { return !box->text().trimmed().isEmpty(); }
+bool notBlank(const QLineEdit* box) {
+    return !box->text().trimmed().isEmpty();
+}
 
 } // namespace
 
@@ -87,7 +98,8 @@ frmNewURL::frmNewURL(Context& context, QWidget* parent) : QWidget(parent), m_ctx
     setAttribute(Qt::WA_DeleteOnClose);
     resize(tw(6300), tw(2490));
 
-    auto lblOnTop = addLabel(this, "lblOnTop", QStringLiteral("This form stays on top for browser drag 'n drop"),
+    auto lblOnTop = addLabel(this, "lblOnTop",
+                             QStringLiteral("This form stays on top for browser drag 'n drop"),
                              twRect(0, 0, 3375, 255));
     setTextColor(lblOnTop, kLightGreen);
     // The light green caption needs a dark ground to be readable.
@@ -95,7 +107,8 @@ frmNewURL::frmNewURL(Context& context, QWidget* parent) : QWidget(parent), m_ctx
     ground.setColor(QPalette::Window, QColor(64, 64, 64));
     lblOnTop->setPalette(ground);
     lblOnTop->setAutoFillBackground(true);
-    addLabel(this, "lblDragDrop", QStringLiteral("Drag 'n Drop address into URL, then press ENTER to load Title, ..."),
+    addLabel(this, "lblDragDrop",
+             QStringLiteral("Drag 'n Drop address into URL, then press ENTER to load Title, ..."),
              twRect(1320, 255, 4935, 255));
 
     addLabel(this, "lblURL", QStringLiteral("URL"), twRect(840, 510, 375, 255));
@@ -106,7 +119,8 @@ frmNewURL::frmNewURL(Context& context, QWidget* parent) : QWidget(parent), m_ctx
 
     auto lblName = addLabel(this, "lblName", QStringLiteral("Name"), twRect(720, 870, 495, 255));
     setTextColor(lblName, kRed);
-    m_txtName = addBox(this, "txtName", kRequired, QStringLiteral("name"), twRect(1320, 840, 4935, 285));
+    m_txtName =
+        addBox(this, "txtName", kRequired, QStringLiteral("name"), twRect(1320, 840, 4935, 285));
     setTextColor(m_txtName, kRed);
     addLabel(this, "lblTopic", QStringLiteral("Topic"), twRect(720, 1230, 495, 255));
     m_txtTopic = addBox(this, "txtTopic", QStringLiteral("e.g. Formula 1"), QStringLiteral("topic"),
@@ -114,11 +128,13 @@ frmNewURL::frmNewURL(Context& context, QWidget* parent) : QWidget(parent), m_ctx
     addLabel(this, "lblDescription", QStringLiteral("Description"), twRect(120, 1590, 1095, 255));
     m_txtDescription = addBox(this, "txtDescription", QStringLiteral("e.g. realtime news "),
                               QStringLiteral("description"), twRect(1320, 1560, 4935, 285));
-    auto cmdAdd = addButton(this, "cmdAdd", QStringLiteral("add this URL"), twRect(1320, 2040, 1575, 375));
+    auto cmdAdd =
+        addButton(this, "cmdAdd", QStringLiteral("add this URL"), twRect(1320, 2040, 1575, 375));
     connect(cmdAdd, &QPushButton::clicked, this, &frmNewURL::cmdAdd_Click);
 
     lblName->setBuddy(m_txtName);
-    for (QLineEdit* box : {m_txtName, m_txtTopic, m_txtDescription}) selectAllOnFocus(box);
+    for (QLineEdit* box : {m_txtName, m_txtTopic, m_txtDescription})
+        selectAllOnFocus(box);
 
     setTabOrder(m_txtURL, m_txtName);
     setTabOrder(m_txtName, m_txtTopic);
@@ -144,7 +160,8 @@ void frmNewURL::txtURL_KeyPress() {
     const QString scheme = url.scheme();
     if (!url.isValid() || url.host().isEmpty() || (scheme != u"http" && scheme != u"https")) return;
 
-    m_page = std::make_unique<QTemporaryFile>(QDir::tempPath() + QStringLiteral("/olv-page-XXXXXX.htm"));
+    m_page =
+        std::make_unique<QTemporaryFile>(QDir::tempPath() + QStringLiteral("/olv-page-XXXXXX.htm"));
     if (!m_page->open()) {
         m_page.reset();
         return; // no room for the page: the title stays as it is
@@ -186,7 +203,8 @@ void frmNewURL::cmdAdd_Click() {
         QList<Row> rows = {{id, kTOO, classId}, {id, kName, name}};
         if (notBlank(m_txtURL)) rows.push_back({id, kURL, m_txtURL->text()});
         if (notBlank(m_txtTopic)) rows.push_back({id, kTopic, m_txtTopic->text()});
-        if (notBlank(m_txtDescription)) rows.push_back({id, kDescription, m_txtDescription->text()});
+        if (notBlank(m_txtDescription))
+            rows.push_back({id, kDescription, m_txtDescription->text()});
         db.appendAll(rows);
     } catch (const StoreError& e) {
         m_ctx.prompter->error(this, e.message());
