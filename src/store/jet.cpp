@@ -1,5 +1,7 @@
 #include "jet.h"
 
+#include <unordered_map>
+
 namespace olv::jet {
 
 QString fold(const QString& text) { return text.toCaseFolded(); }
@@ -12,6 +14,28 @@ bool less(const QString& a, const QString& b) {
     const int c = fold(a).compare(fold(b));
     if (c != 0) return c < 0;
     return a < b;
+}
+
+std::u32string sameLetters(char32_t c) {
+    // Letters that fold alike, keyed by their folded form; built once. No character beyond
+    // the first two planes has a case.
+    static const auto classes = [] {
+        std::unordered_map<char32_t, std::u32string> m;
+        for (char32_t x = 0; x < 0x20000; ++x) {
+            const auto f = static_cast<char32_t>(QChar::toCaseFolded(static_cast<uint>(x)));
+            if (f == x) continue;
+            std::u32string& members = m[f];
+            if (members.empty()) members.push_back(f);
+            members.push_back(x);
+        }
+        return m;
+    }();
+    const auto it = classes.find(static_cast<char32_t>(QChar::toCaseFolded(static_cast<uint>(c))));
+    if (it == classes.end()) return std::u32string(1, c);
+    std::u32string result(1, c);
+    for (char32_t x : it->second)
+        if (x != c) result.push_back(x);
+    return result;
 }
 
 static char32_t foldChar(char32_t c) {

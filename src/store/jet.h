@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 namespace olv::jet {
@@ -14,6 +15,8 @@ QString fold(const QString& text);
 bool equal(const QString& a, const QString& b);
 // Case-insensitive text order, ties broken by the exact text so the order is total.
 bool less(const QString& a, const QString& b);
+// Every character that compares equal to c, c itself first ("k" gives "kK" and the Kelvin sign).
+std::u32string sameLetters(char32_t c);
 
 class PatternError : public std::runtime_error {
 public:

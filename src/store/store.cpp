@@ -12,25 +12,45 @@ namespace olv {
 
 namespace {
 
-// Values are searched through a trigram index kept by triggers. Everything here is built into
-// SQLite, so the stock sqlite3 shell keeps reading and writing the file (and the index).
-const char* const kIndexSql[] = {
-    "CREATE VIRTUAL TABLE DATA_V_TRIGRAMS USING fts5("
-    "V, content='DATA', content_rowid='rowid', tokenize='trigram', detail='none')",
-    "INSERT INTO DATA_V_TRIGRAMS(DATA_V_TRIGRAMS) VALUES('rebuild')",
-    "CREATE TRIGGER DATA_V_TRIGRAMS_AI AFTER INSERT ON DATA BEGIN "
-    "INSERT INTO DATA_V_TRIGRAMS(rowid, V) VALUES (new.rowid, new.V); END",
-    "CREATE TRIGGER DATA_V_TRIGRAMS_AD AFTER DELETE ON DATA BEGIN "
-    "INSERT INTO DATA_V_TRIGRAMS(DATA_V_TRIGRAMS, rowid, V) VALUES ('delete', old.rowid, old.V); "
-    "END",
-    "CREATE TRIGGER DATA_V_TRIGRAMS_AU AFTER UPDATE ON DATA BEGIN "
-    "INSERT INTO DATA_V_TRIGRAMS(DATA_V_TRIGRAMS, rowid, V) VALUES ('delete', old.rowid, old.V); "
-    "INSERT INTO DATA_V_TRIGRAMS(rowid, V) VALUES (new.rowid, new.V); END",
-    "CREATE INDEX IF NOT EXISTS DATA_O_NOCASE ON DATA(O COLLATE NOCASE)",
+// Helpers that make searches fast. Everything here is built into SQLite, so the stock sqlite3
+// shell keeps reading and writing the file, and its writes keep the trigram index in step.
+const char* const kTrigramTable = "DATA_V_TRIGRAMS";
+struct Helper {
+    const char* name;
+    const char* sql;
+    bool trigrams; // part of the trigram index: when missing, the index may be out of step
+};
+const Helper kHelpers[] = {
+    {"DATA_V_TRIGRAMS",
+     "CREATE VIRTUAL TABLE DATA_V_TRIGRAMS USING fts5("
+     "V, content='DATA', content_rowid='rowid', tokenize='trigram', detail='none')",
+     true},
+    {"DATA_V_TRIGRAMS_AI",
+     "CREATE TRIGGER DATA_V_TRIGRAMS_AI AFTER INSERT ON DATA BEGIN "
+     "INSERT INTO DATA_V_TRIGRAMS(rowid, V) VALUES (new.rowid, new.V); END",
+     true},
+    {"DATA_V_TRIGRAMS_AD",
+     "CREATE TRIGGER DATA_V_TRIGRAMS_AD AFTER DELETE ON DATA BEGIN "
+     "INSERT INTO DATA_V_TRIGRAMS(DATA_V_TRIGRAMS, rowid, V) VALUES ('delete', old.rowid, old.V); "
+     "END",
+     true},
+    {"DATA_V_TRIGRAMS_AU",
+     "CREATE TRIGGER DATA_V_TRIGRAMS_AU AFTER UPDATE ON DATA BEGIN "
+     "INSERT INTO DATA_V_TRIGRAMS(DATA_V_TRIGRAMS, rowid, V) VALUES ('delete', old.rowid, old.V); "
+     "INSERT INTO DATA_V_TRIGRAMS(rowid, V) VALUES (new.rowid, new.V); END",
+     true},
+    {"DATA_O_NOCASE", "CREATE INDEX DATA_O_NOCASE ON DATA(O COLLATE NOCASE)", false},
+    {"DATA_V_NOCASE", "CREATE INDEX DATA_V_NOCASE ON DATA(V COLLATE NOCASE)", false},
+    // Identifiers with other than ASCII characters, which NOCASE cannot fold; few or none.
+    {"DATA_O_NONASCII",
+     "CREATE INDEX DATA_O_NONASCII ON DATA(O) WHERE length(O) <> length(CAST(O AS BLOB))", false},
 };
 
 // At most this many trigrams narrow one search; more rarely helps and costs index reads.
 constexpr int kMaxTrigrams = 12;
+// Bounds on the spellings asked for at once (see spellings()).
+constexpr qsizetype kMaxSpellings = 64;
+constexpr qsizetype kMaxTrigramSpellings = 27;
 
 QString text(const SQLite::Column& c) {
     return QString::fromUtf8(static_cast<const char*>(c.getBlob()), c.getBytes());
@@ -41,7 +61,7 @@ bool isAscii(const QString& s) {
 }
 
 QString reasonFor(const SQLite::Exception& e) {
-    switch (e.getErrorCode()) {
+    switch (e.getErrorCode() & 0xff) {
     case SQLITE_NOTADB:
         return QStringLiteral("the file is not a database");
     case SQLITE_BUSY:
@@ -60,19 +80,56 @@ QString reasonFor(const SQLite::Exception& e) {
     }
 }
 
-// FTS5 query that every value containing all of the runs satisfies.
+// Spellings that between them stand for every text equal to text: each character is swapped for
+// the characters that equal it. ASCII letter case is left out, as SQLite's NOCASE and the trigram
+// index fold it themselves; other alphabets they fold by older tables than ours, or not at all.
+// Empty when there would be more than limit spellings.
+QStringList spellings(const QString& text, qsizetype limit) {
+    std::vector<std::u32string> all{std::u32string()};
+    for (const char32_t c : text.toStdU32String()) {
+        std::u32string alternatives;
+        for (char32_t a : jet::sameLetters(c)) {
+            if (a >= U'A' && a <= U'Z') a += U'a' - U'A';
+            if (alternatives.find(a) == std::u32string::npos) alternatives.push_back(a);
+        }
+        if (all.size() * alternatives.size() > size_t(limit)) return {};
+        std::vector<std::u32string> next;
+        next.reserve(all.size() * alternatives.size());
+        for (const std::u32string& s : all)
+            for (const char32_t a : alternatives) next.push_back(s + a);
+        all = std::move(next);
+    }
+    QStringList result;
+    for (const std::u32string& s : all) result << QString::fromStdU32String(s);
+    return result;
+}
+
+// "= ?" for one value, "IN (?, ?, ...)" for several.
+std::string oneOf(qsizetype n) {
+    if (n == 1) return "= ?";
+    std::string sql = "IN (?";
+    for (qsizetype i = 1; i < n; ++i) sql += ", ?";
+    return sql + ")";
+}
+
+// FTS5 query that every value containing all of the runs satisfies; empty when no run is long
+// enough for the index to help.
 QString trigramQuery(const QStringList& runs) {
-    QStringList terms;
+    std::vector<std::u32string> trigrams;
     for (const QString& run : runs) {
         const std::u32string r = run.toStdU32String();
-        if (r.size() < 3) continue;
-        const size_t n = r.size() - 2;
-        const size_t step = std::max<size_t>(1, (n + kMaxTrigrams - 1) / kMaxTrigrams);
-        for (size_t i = 0; i < n; i += step) {
-            QString tri = QString::fromStdU32String(r.substr(i, 3));
-            tri.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-            terms << QLatin1Char('"') + tri + QLatin1Char('"');
-        }
+        for (size_t i = 0; i + 3 <= r.size(); ++i) trigrams.push_back(r.substr(i, 3));
+    }
+    QStringList terms;
+    const size_t step = std::max<size_t>(1, (trigrams.size() + kMaxTrigrams - 1) / kMaxTrigrams);
+    for (size_t i = 0; i < trigrams.size(); i += step) {
+        QStringList alternatives;
+        for (QString s : spellings(QString::fromStdU32String(trigrams[i]), kMaxTrigramSpellings))
+            alternatives << QLatin1Char('"') + s.replace(QLatin1Char('"'), QStringLiteral("\"\"")) +
+                                QLatin1Char('"');
+        if (alternatives.size() == 1) terms << alternatives.front();
+        else if (!alternatives.isEmpty())
+            terms << QLatin1Char('(') + alternatives.join(QStringLiteral(" OR ")) + QLatin1Char(')');
     }
     return terms.join(QStringLiteral(" AND "));
 }
@@ -113,66 +170,100 @@ Database::Database(Database&&) noexcept = default;
 
 void Database::checkSchema() {
     bool hasData = false;
-    SQLite::Statement q(*m_db, "SELECT name FROM sqlite_master WHERE name IN "
-                               "('DATA', 'DATA_V_TRIGRAMS') COLLATE NOCASE");
-    while (q.executeStep()) {
-        const QString name = text(q.getColumn(0));
-        if (name.compare(QLatin1String("DATA"), Qt::CaseInsensitive) == 0) hasData = true;
-        else m_hasTrigrams = true;
+    QSet<QString> present;
+    {
+        // Names in SQL ignore letter case: a table "data" is the table DATA.
+        SQLite::Statement q(*m_db, "SELECT type, name FROM sqlite_master");
+        while (q.executeStep()) {
+            const QString name = text(q.getColumn(1)).toUpper();
+            present << name;
+            if (name == QLatin1String("DATA") && text(q.getColumn(0)) == QLatin1String("table"))
+                hasData = true;
+        }
     }
     if (!hasData) throw StoreError(m_path, QStringLiteral("it has no table DATA"));
     QSet<QString> columns;
-    SQLite::Statement cols(*m_db, "PRAGMA table_info(DATA)");
-    while (cols.executeStep()) columns << text(cols.getColumn(1)).toUpper();
+    {
+        SQLite::Statement cols(*m_db, "PRAGMA table_info(DATA)");
+        while (cols.executeStep()) columns << text(cols.getColumn(1)).toUpper();
+    }
     if (!columns.contains("O") || !columns.contains("P") || !columns.contains("V"))
         throw StoreError(m_path, QStringLiteral("its table DATA lacks the columns O, P and V"));
-    if (!m_hasTrigrams) ensureIndexes();
+
+    QList<const char*> missing;
+    bool trigramsMissing = false;
+    for (const Helper& h : kHelpers)
+        if (!present.contains(QString::fromLatin1(h.name).toUpper())) {
+            missing << h.sql;
+            trigramsMissing = trigramsMissing || h.trigrams;
+        }
+    m_hasTrigrams = !trigramsMissing;
+    if (!missing.isEmpty()) addHelpers(missing, trigramsMissing);
 }
 
-void Database::ensureIndexes() {
-    // A file we may not write to is still searched, only more slowly.
+void Database::addHelpers(const QList<const char*>& statements, bool rebuildTrigrams) {
     try {
         SQLite::Transaction t(*m_db);
-        for (const char* sql : kIndexSql) m_db->exec(sql);
+        for (const char* sql : statements) m_db->exec(sql);
+        // Rows written while a trigger was missing are not in the index: build it anew.
+        if (rebuildTrigrams)
+            m_db->exec(std::string("INSERT INTO ") + kTrigramTable + "(" + kTrigramTable +
+                       ") VALUES('rebuild')");
         t.commit();
         m_hasTrigrams = true;
     } catch (const SQLite::Exception& e) {
-        if (e.getErrorCode() == SQLITE_BUSY || e.getErrorCode() == SQLITE_LOCKED) throw;
-        m_hasTrigrams = false;
+        const int code = e.getErrorCode() & 0xff;
+        if (code == SQLITE_BUSY || code == SQLITE_LOCKED) throw;
+        // A file we may not write to is still searched, only without the help.
     }
 }
 
-QList<Database::Hit> Database::candidates(const QStringList& literalRuns) {
-    QList<Hit> hits;
-    const QString match = m_hasTrigrams ? trigramQuery(literalRuns) : QString();
-    std::unique_ptr<SQLite::Statement> q;
-    if (match.isEmpty()) {
-        q = std::make_unique<SQLite::Statement>(*m_db, "SELECT rowid, O, P, V FROM DATA ORDER BY rowid");
+SQLite::Statement& Database::statement(const std::string& sql) {
+    std::unique_ptr<SQLite::Statement>& q = m_statements[sql];
+    if (!q) {
+        q = std::make_unique<SQLite::Statement>(*m_db, sql);
     } else {
-        q = std::make_unique<SQLite::Statement>(
-            *m_db, "SELECT rowid, O, P, V FROM DATA WHERE rowid IN (SELECT rowid FROM "
-                   "DATA_V_TRIGRAMS WHERE DATA_V_TRIGRAMS MATCH ?) ORDER BY rowid");
-        q->bind(1, match.toStdString());
+        // A step that failed last time leaves its error behind for reset() to throw again.
+        q->tryReset();
+        q->clearBindings();
     }
-    while (q->executeStep())
-        hits.push_back({q->getColumn(0).getInt64(), text(q->getColumn(1)), text(q->getColumn(2)),
-                        text(q->getColumn(3))});
+    return *q;
+}
+
+template <class Keep> QList<Database::Hit> Database::collect(SQLite::Statement& q, Keep&& keep) {
+    QList<Hit> hits;
+    while (q.executeStep()) {
+        QString v = text(q.getColumn(2));
+        if (keep(v)) hits.push_back({text(q.getColumn(0)), text(q.getColumn(1)), std::move(v)});
+    }
     return hits;
+}
+
+template <class Keep>
+QList<Database::Hit> Database::candidates(const QString& trigramQuery, Keep&& keep) {
+    if (!m_hasTrigrams || trigramQuery.isEmpty())
+        return collect(statement("SELECT O, P, V FROM DATA ORDER BY rowid"), keep);
+    SQLite::Statement& q = statement(
+        std::string("SELECT O, P, V FROM DATA WHERE rowid IN (SELECT rowid FROM ") + kTrigramTable +
+        " WHERE " + kTrigramTable + " MATCH ?) ORDER BY rowid");
+    q.bind(1, trigramQuery.toStdString());
+    return collect(q, keep);
 }
 
 QList<Database::Hit> Database::rowsWithValue(const QString& value) {
-    QList<Hit> hits = candidates({jet::fold(value)});
-    hits.removeIf([&](const Hit& h) { return !jet::equal(h.v, value); });
-    return hits;
+    const auto equal = [&](const QString& v) { return jet::equal(v, value); };
+    const QStringList spelt = spellings(value, kMaxSpellings);
+    if (spelt.isEmpty()) return candidates(trigramQuery({value}), equal);
+    SQLite::Statement& q = statement("SELECT O, P, V FROM DATA WHERE V COLLATE NOCASE " +
+                                     oneOf(spelt.size()) + " ORDER BY rowid");
+    for (int i = 0; i < spelt.size(); ++i) q.bind(i + 1, spelt[i].toStdString());
+    return collect(q, equal);
 }
 
 QList<Database::Hit> Database::rowsMatching(const QString& pattern) {
     const jet::Pattern p(pattern);
-    QList<Hit> hits = candidates(p.literalRuns());
-    hits.removeIf([&](const Hit& h) { return !p.matches(h.v); });
-    return hits;
+    return candidates(trigramQuery(p.literalRuns()), [&](const QString& v) { return p.matches(v); });
 }
-
 
 QStringList Database::findObjects(const QString& text, bool containing) {
     return guarded([&] {
@@ -193,23 +284,15 @@ QStringList Database::findObjects(const QString& text, bool containing) {
 QList<Row> Database::rowsOf(const QString& id) {
     return guarded([&] {
         QList<Row> rows;
-        if (isAscii(id)) {
-            if (!m_rowsOf)
-                m_rowsOf = std::make_unique<SQLite::Statement>(
-                    *m_db, "SELECT O, P, V FROM DATA WHERE O = ? COLLATE NOCASE ORDER BY rowid");
-            m_rowsOf->reset();
-            m_rowsOf->bind(1, id.toStdString());
-            while (m_rowsOf->executeStep())
-                rows.push_back({text(m_rowsOf->getColumn(0)), text(m_rowsOf->getColumn(1)),
-                                text(m_rowsOf->getColumn(2))});
-        } else {
-            // Identifiers outside ASCII are rare; the index only folds ASCII letters.
-            SQLite::Statement q(*m_db, "SELECT O, P, V FROM DATA ORDER BY rowid");
-            while (q.executeStep()) {
-                const QString o = text(q.getColumn(0));
-                if (jet::equal(o, id))
-                    rows.push_back({o, text(q.getColumn(1)), text(q.getColumn(2))});
-            }
+        const QStringList spelt = spellings(id, kMaxSpellings);
+        SQLite::Statement& q =
+            spelt.isEmpty() ? statement("SELECT O, P, V FROM DATA ORDER BY rowid")
+                            : statement("SELECT O, P, V FROM DATA WHERE O COLLATE NOCASE " +
+                                        oneOf(spelt.size()) + " ORDER BY rowid");
+        for (int i = 0; i < spelt.size(); ++i) q.bind(i + 1, spelt[i].toStdString());
+        while (q.executeStep()) {
+            QString o = text(q.getColumn(0));
+            if (jet::equal(o, id)) rows.push_back({std::move(o), text(q.getColumn(1)), text(q.getColumn(2))});
         }
         return rows;
     });
@@ -270,34 +353,38 @@ QString Database::NewObjectId(Clock& clock) {
 
 qint64 Database::countObjects() {
     return guarded([&] {
-        // The index groups ASCII letters case-blind; other alphabets are folded here.
-        qint64 groups = 0;
-        QSet<QString> foreign;
-        qint64 foreignGroups = 0;
-        SQLite::Statement q(*m_db, "SELECT O FROM DATA GROUP BY O COLLATE NOCASE");
-        while (q.executeStep()) {
-            ++groups;
-            const SQLite::Column c = q.getColumn(0);
-            const char* s = static_cast<const char*>(c.getBlob());
-            const int n = c.getBytes();
-            if (std::any_of(s, s + n, [](char ch) { return static_cast<unsigned char>(ch) >= 0x80; })) {
-                ++foreignGroups;
-                foreign.insert(jet::fold(QString::fromUtf8(s, n)));
-            }
+        SQLite::Statement& all = statement("SELECT count(DISTINCT O COLLATE NOCASE) FROM DATA");
+        all.executeStep();
+        qint64 count = all.getColumn(0).getInt64();
+        all.tryReset();
+        // NOCASE folds ASCII letters only: identifiers with other characters are folded here,
+        // and one that folds to plain ASCII ("aſ") is the same object as a group counted ("AS").
+        QSet<QString> folded;
+        SQLite::Statement& others = statement("SELECT DISTINCT O COLLATE NOCASE FROM DATA "
+                                              "WHERE length(O) <> length(CAST(O AS BLOB))");
+        while (others.executeStep()) {
+            --count;
+            folded << jet::fold(text(others.getColumn(0)));
         }
-        return groups - (foreignGroups - foreign.size());
+        count += folded.size();
+        for (const QString& f : std::as_const(folded)) {
+            if (!isAscii(f)) continue;
+            SQLite::Statement& asciiTwin = statement("SELECT 1 FROM DATA WHERE O = ? COLLATE NOCASE LIMIT 1");
+            asciiTwin.bind(1, f.toStdString());
+            if (asciiTwin.executeStep()) --count;
+            asciiTwin.tryReset(); // let go of the read
+        }
+        return count;
     });
 }
 
 void Database::append(const QString& o, const QString& p, const QString& v) {
     guarded([&] {
-        if (!m_insert)
-            m_insert = std::make_unique<SQLite::Statement>(*m_db, "INSERT INTO DATA (O, P, V) VALUES (?, ?, ?)");
-        m_insert->reset();
-        m_insert->bind(1, o.toStdString());
-        m_insert->bind(2, p.toStdString());
-        m_insert->bind(3, v.toStdString());
-        m_insert->exec();
+        SQLite::Statement& insert = statement("INSERT INTO DATA (O, P, V) VALUES (?, ?, ?)");
+        insert.bind(1, o.toStdString());
+        insert.bind(2, p.toStdString());
+        insert.bind(3, v.toStdString());
+        insert.exec();
     });
 }
 

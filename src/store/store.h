@@ -8,6 +8,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <map>
 #include <memory>
 #include <stdexcept>
 
@@ -84,19 +85,22 @@ public:
 
 private:
     struct Hit {
-        qint64 rowid;
         QString o, p, v;
     };
     template <class F> auto guarded(F&& f) -> decltype(f());
     void checkSchema();
-    void ensureIndexes();
+    void addHelpers(const QList<const char*>& statements, bool rebuildTrigrams);
+    // A prepared statement kept for this connection, reset and with no values bound.
+    SQLite::Statement& statement(const std::string& sql);
+    // Rows of the statement whose value passes keep, in the order the statement gives them.
+    template <class Keep> QList<Hit> collect(SQLite::Statement& q, Keep&& keep);
     QList<Hit> rowsWithValue(const QString& value);
     QList<Hit> rowsMatching(const QString& pattern);
-    QList<Hit> candidates(const QStringList& literalRuns);
+    template <class Keep> QList<Hit> candidates(const QString& trigramQuery, Keep&& keep);
 
     QString m_path;
     std::unique_ptr<SQLite::Database> m_db;
-    std::unique_ptr<SQLite::Statement> m_rowsOf, m_insert;
+    std::map<std::string, std::unique_ptr<SQLite::Statement>> m_statements;
     bool m_hasTrigrams = false;
 };
 
