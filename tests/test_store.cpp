@@ -150,6 +150,12 @@ private slots:
         QTest::newRow("SQL % is plain") << "abc" << "a%c" << false;
         QTest::newRow("SQL % itself") << "a%c" << "a%c" << true;
         QTest::newRow("SQL _ is plain") << "abc" << "a_c" << false;
+        QTest::newRow("SQL % short") << "abc" << "%" << false;
+        QTest::newRow("SQL % short itself") << "5%" << "%" << true;
+        QTest::newRow("SQL _ short") << "ab" << "b_" << false;
+        QTest::newRow("backslash short") << "a\\b" << "\\" << true;
+        QTest::newRow("short with long s") << u("X\u017Fu") << "SU" << true;
+        QTest::newRow("short Cyrillic") << u("ЖУК") << u("жу") << true;
         QTest::newRow("GLOB ^ is plain") << "b" << "[^a]" << false;
         QTest::newRow("GLOB ^ itself") << "^" << "[^a]" << true;
     }
@@ -404,6 +410,8 @@ private slots:
         QCOMPARE(db().countObjects(), 4);
         add({{"as", "p", "v"}, {u("a\u017F"), "p", "v"}, {"kilo", "p", "v"}, {u("\u212Ailo"), "p", "v"}});
         QCOMPARE(db().countObjects(), 6);
+        add({{u("Äb1"), "p", "v"}, {u("ÄB1"), "p", "v"}, {u("äB1"), "p", "v"}, {u("äb2"), "p", "v"}});
+        QCOMPARE(db().countObjects(), 8);
     }
 
     // --- Deleting and writing ---------------------------------------------------------------

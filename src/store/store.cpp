@@ -198,6 +198,7 @@ void Database::checkSchema() {
             trigramsMissing = trigramsMissing || h.trigrams;
         }
     m_hasTrigrams = !trigramsMissing;
+    m_hasNonAsciiIndex = present.contains(QStringLiteral("DATA_O_NONASCII"));
     if (!missing.isEmpty()) addHelpers(missing, trigramsMissing);
 }
 
@@ -211,6 +212,7 @@ void Database::addHelpers(const QList<const char*>& statements, bool rebuildTrig
                        ") VALUES('rebuild')");
         t.commit();
         m_hasTrigrams = true;
+        m_hasNonAsciiIndex = true;
     } catch (const SQLite::Exception& e) {
         const int code = e.getErrorCode() & 0xff;
         if (code == SQLITE_BUSY || code == SQLITE_LOCKED) throw;
@@ -240,20 +242,40 @@ template <class Keep> QList<Database::Hit> Database::collect(SQLite::Statement& 
 }
 
 template <class Keep>
-QList<Database::Hit> Database::candidates(const QString& trigramQuery, Keep&& keep) {
-    if (!m_hasTrigrams || trigramQuery.isEmpty())
-        return collect(statement("SELECT O, P, V FROM DATA ORDER BY rowid"), keep);
-    SQLite::Statement& q = statement(
-        std::string("SELECT O, P, V FROM DATA WHERE rowid IN (SELECT rowid FROM ") + kTrigramTable +
-        " WHERE " + kTrigramTable + " MATCH ?) ORDER BY rowid");
-    q.bind(1, trigramQuery.toStdString());
+QList<Database::Hit> Database::candidates(const QStringList& runs, Keep&& keep) {
+    const QString match = m_hasTrigrams ? trigramQuery(runs) : QString();
+    if (!match.isEmpty()) {
+        SQLite::Statement& q = statement(
+            std::string("SELECT O, P, V FROM DATA WHERE rowid IN (SELECT rowid FROM ") +
+            kTrigramTable + " WHERE " + kTrigramTable + " MATCH ?) ORDER BY rowid");
+        q.bind(1, match.toStdString());
+        return collect(q, keep);
+    }
+    // Too short for trigrams (or no index): SQLite's LIKE, which folds ASCII letters, passes
+    // on only the rows holding the longest run in one of its spellings, at a fraction of the
+    // cost of looking at every row here.
+    QString longest;
+    for (const QString& run : runs)
+        if (run.size() > longest.size()) longest = run;
+    const QStringList spelt = longest.isEmpty() ? QStringList() : spellings(longest, kMaxSpellings);
+    if (spelt.isEmpty()) return collect(statement("SELECT O, P, V FROM DATA ORDER BY rowid"), keep);
+    std::string sql = "SELECT O, P, V FROM DATA WHERE ";
+    for (qsizetype i = 0; i < spelt.size(); ++i) sql += i ? " OR V LIKE ? ESCAPE '\\'" : "V LIKE ? ESCAPE '\\'";
+    SQLite::Statement& q = statement(sql + " ORDER BY rowid");
+    for (int i = 0; i < spelt.size(); ++i) {
+        QString like = spelt[i];
+        like.replace(QLatin1Char('\\'), QStringLiteral("\\\\"))
+            .replace(QLatin1Char('%'), QStringLiteral("\\%"))
+            .replace(QLatin1Char('_'), QStringLiteral("\\_"));
+        q.bind(i + 1, (QLatin1Char('%') + like + QLatin1Char('%')).toStdString());
+    }
     return collect(q, keep);
 }
 
 QList<Database::Hit> Database::rowsWithValue(const QString& value) {
     const auto equal = [&](const QString& v) { return jet::equal(v, value); };
     const QStringList spelt = spellings(value, kMaxSpellings);
-    if (spelt.isEmpty()) return candidates(trigramQuery({value}), equal);
+    if (spelt.isEmpty()) return candidates({value}, equal);
     SQLite::Statement& q = statement("SELECT O, P, V FROM DATA WHERE V COLLATE NOCASE " +
                                      oneOf(spelt.size()) + " ORDER BY rowid");
     for (int i = 0; i < spelt.size(); ++i) q.bind(i + 1, spelt[i].toStdString());
@@ -262,7 +284,7 @@ QList<Database::Hit> Database::rowsWithValue(const QString& value) {
 
 QList<Database::Hit> Database::rowsMatching(const QString& pattern) {
     const jet::Pattern p(pattern);
-    return candidates(trigramQuery(p.literalRuns()), [&](const QString& v) { return p.matches(v); });
+    return candidates(p.literalRuns(), [&](const QString& v) { return p.matches(v); });
 }
 
 QStringList Database::findObjects(const QString& text, bool containing) {
@@ -359,13 +381,20 @@ qint64 Database::countObjects() {
         all.tryReset();
         // NOCASE folds ASCII letters only: identifiers with other characters are folded here,
         // and one that folds to plain ASCII ("aſ") is the same object as a group counted ("AS").
-        QSet<QString> folded;
-        SQLite::Statement& others = statement("SELECT DISTINCT O COLLATE NOCASE FROM DATA "
-                                              "WHERE length(O) <> length(CAST(O AS BLOB))");
+        SQLite::Statement& others = statement(
+            std::string("SELECT DISTINCT O FROM DATA ") +
+            (m_hasNonAsciiIndex ? "INDEXED BY DATA_O_NONASCII " : "") +
+            "WHERE length(O) <> length(CAST(O AS BLOB))");
+        QSet<QString> nocase, folded;
         while (others.executeStep()) {
-            --count;
-            folded << jet::fold(text(others.getColumn(0)));
+            const QString o = text(others.getColumn(0));
+            QString asciiLower = o;
+            for (QChar& c : asciiLower)
+                if (c >= QLatin1Char('A') && c <= QLatin1Char('Z')) c = c.toLower();
+            nocase << asciiLower;
+            folded << jet::fold(o);
         }
+        count -= nocase.size();
         count += folded.size();
         for (const QString& f : std::as_const(folded)) {
             if (!isAscii(f)) continue;

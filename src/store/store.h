@@ -96,12 +96,15 @@ private:
     template <class Keep> QList<Hit> collect(SQLite::Statement& q, Keep&& keep);
     QList<Hit> rowsWithValue(const QString& value);
     QList<Hit> rowsMatching(const QString& pattern);
-    template <class Keep> QList<Hit> candidates(const QString& trigramQuery, Keep&& keep);
+    // Rows that may hold every one of the (folded) runs, narrowed by an index where one helps,
+    // then checked with keep.
+    template <class Keep> QList<Hit> candidates(const QStringList& runs, Keep&& keep);
 
     QString m_path;
     std::unique_ptr<SQLite::Database> m_db;
     std::map<std::string, std::unique_ptr<SQLite::Statement>> m_statements;
     bool m_hasTrigrams = false;
+    bool m_hasNonAsciiIndex = false;
 };
 
 // DatabasePath, and the shared lookups that open and close the file for each call.
