@@ -1,1 +1,514 @@
-int main() { return 0; }
+// Times the store and the main window on a large synthetic database, and the same operations
+// done the literal way: the statements as written, a plain scan each, one per found object, on a
+// fresh connection per lookup.
+//
+//   olv_bench [cache folder]     (default: /tmp/olv-bench)
+//
+// Prints one name=value line per figure (milliseconds, median of the runs) on stdout; what it
+// builds and checks goes to stderr. The database is built once with a fixed seed and kept in the
+// cache folder, so later runs start at once.
+
+#include "app/context.h"
+#include "app/windowregistry.h"
+#include "mainwindow/frmolv.h"
+#include "platform/clipboard.h"
+#include "platform/prompter.h"
+#include "platform/shell.h"
+#include "store/store.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QTreeWidget>
+#include <SQLiteCpp/SQLiteCpp.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <random>
+#include <vector>
+
+using namespace olv;
+
+namespace {
+
+// --- The synthetic database ---------------------------------------------------------------------
+
+constexpr int kObjects = 100000;
+constexpr int kClasses = 50;
+constexpr int kOwners = 1000;          // objects 50..1049, the targets of BelongsTo
+constexpr int kBigClassSize = 10000;   // instances of class 0
+constexpr int kHundredRows = 20000;    // the object with 100 rows
+constexpr int kFiftyRows = 30000;      // the object with 50 rows
+const QString kExactValue = QStringLiteral("Zebra Quartz Lantern"); // held by 10 objects
+const QString kContained = QStringLiteral("qwzk");                 // inside values of 100 objects
+const QString kBigClassName = QStringLiteral("Gadget");
+const QString kHundredName = QStringLiteral("Hundred Rows Object");
+const QString kFiftyName = QStringLiteral("Fifty Rows Object");
+// Bump when the data below changes, so a stale cache is not used.
+const QString kCacheName = QStringLiteral("olv-bench-v1.mdb");
+
+const QDateTime kBase(QDate(2002, 1, 3), QTime(0, 0, 0));
+
+QString idOf(int i) { return kObjectPrefix + kBase.addSecs(i).toString(QStringLiteral("yyyyMMddHHmmss")); }
+
+bool inBigClass(int i) { return i >= kClasses + kOwners && i % 9 == 3 && (i - kClasses - kOwners) / 9 < kBigClassSize; }
+
+// Random words from syllables without q, w, x, z, k and j, so the planted texts occur only where
+// they are planted.
+class Words {
+public:
+    explicit Words(std::mt19937_64& rng) : m_rng(rng) {
+        const char* consonants = "bcdfghlmnprstv";
+        const char* vowels = "aeiou";
+        for (int i = 0; i < 5000; ++i) {
+            QString w;
+            const int syllables = 1 + int(m_rng() % 3);
+            for (int s = 0; s < syllables; ++s) {
+                w += QLatin1Char(consonants[m_rng() % 14]);
+                w += QLatin1Char(vowels[m_rng() % 5]);
+            }
+            if (m_rng() % 3 == 0) w += QLatin1Char(consonants[m_rng() % 14]);
+            m_words << w;
+        }
+        for (int i = 0; i < 2000; ++i) m_shared << phrase(1 + int(m_rng() % 3));
+    }
+    QString word() { return m_words[int(m_rng() % m_words.size())]; }
+    QString phrase(int n) {
+        QStringList parts;
+        for (int i = 0; i < n; ++i) parts << word();
+        return parts.join(QLatin1Char(' '));
+    }
+    // A free value: often one that many objects share, else a new phrase or a number.
+    QString value() {
+        const int kind = int(m_rng() % 10);
+        if (kind < 3) return m_shared[int(m_rng() % m_shared.size())];
+        if (kind < 5) return QString::number(m_rng() % 100000);
+        return phrase(1 + int(m_rng() % 4));
+    }
+
+private:
+    std::mt19937_64& m_rng;
+    QStringList m_words, m_shared;
+};
+
+void build(const QString& path) {
+    std::mt19937_64 rng(20020103);
+    Words words(rng);
+    const QStringList properties{"colour", "size", "weight", "material", "price", "author",
+                                 "publisher", "year", "place", "condition", "origin", "style",
+                                 "Description", "Topic", "label", "shelf", "format", "language",
+                                 "owner since", "remark", "series", "edition", "maker", "model",
+                                 "serial", "rating", "genre", "tag", "source", "comment"};
+
+    QFile::remove(path);
+    SQLite::Database db(path.toStdString(), SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE);
+    db.exec("PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF");
+    db.exec("CREATE TABLE DATA (O TEXT, P TEXT, V TEXT)");
+    SQLite::Transaction t(db);
+    SQLite::Statement insert(db, "INSERT INTO DATA (O, P, V) VALUES (?, ?, ?)");
+    qint64 rows = 0;
+    auto add = [&](const QString& o, const QString& p, const QString& v) {
+        insert.reset();
+        insert.bind(1, o.toStdString());
+        insert.bind(2, p.toStdString());
+        insert.bind(3, v.toStdString());
+        insert.exec();
+        ++rows;
+    };
+
+    std::vector<int> exactHolders, containers;
+    for (int k = 0; k < 10; ++k) exactHolders.push_back(2000 + k * 9700 + 1);
+    for (int k = 0; k < 100; ++k) containers.push_back(1500 + k * 985);
+
+    for (int i = 0; i < kObjects; ++i) {
+        const QString id = idOf(i);
+        if (i < kClasses) {
+            add(id, kTOO, kClassValue);
+            add(id, kName, i == 0 ? kBigClassName : QStringLiteral("Class ") + words.word());
+            if (i % 2) add(id, kDescription, words.phrase(4));
+            continue;
+        }
+        const QString cls = i < kClasses + kOwners ? idOf(1) : inBigClass(i) ? idOf(0) : idOf(2 + int(rng() % (kClasses - 2)));
+        add(id, kTOO, cls);
+        if (i == kHundredRows || i == kFiftyRows) {
+            const int total = i == kHundredRows ? 100 : 50;
+            add(id, kName, i == kHundredRows ? kHundredName : kFiftyName);
+            add(id, kBelongsTo, idOf(kClasses + int(rng() % kOwners)));
+            add(id, QStringLiteral("Picture"), QStringLiteral("/home/olv/Pictures/big%1.jpg").arg(i));
+            add(id, QStringLiteral("Note"), QStringLiteral("/home/olv/Olv/Olv.mdb.%1.rtf").arg(id));
+            for (int r = 6; r <= total; ++r) {
+                // Every tenth field links to another object, shown with that object's name.
+                const QString v = r % 10 == 0 ? idOf(kClasses + kOwners + int(rng() % (kObjects - 2000)))
+                                              : words.value();
+                add(id, QStringLiteral("Field %1").arg(r, 3, 10, QLatin1Char('0')), v);
+            }
+            continue;
+        }
+        add(id, kName, words.phrase(2));
+        if (i >= kClasses + kOwners && rng() % 2) add(id, kBelongsTo, idOf(kClasses + int(rng() % kOwners)));
+        const int free = 5 + int(rng() % 6);
+        for (int f = 0; f < free; ++f) add(id, properties[int(rng() % properties.size())], words.value());
+        if (rng() % 10 == 0) add(id, QStringLiteral("Picture"), QStringLiteral("/home/olv/Pictures/photo%1.jpg").arg(i, 6, 10, QLatin1Char('0')));
+        if (rng() % 20 == 0) add(id, QStringLiteral("Note"), QStringLiteral("/home/olv/Olv/Olv.mdb.%1.rtf").arg(id));
+        if (std::find(exactHolders.begin(), exactHolders.end(), i) != exactHolders.end())
+            add(id, QStringLiteral("Motto"), kExactValue);
+        if (std::find(containers.begin(), containers.end(), i) != containers.end()) {
+            static const QString spellings[] = {"qwzk", "QWZK", "Qwzk", "qWzK"};
+            add(id, QStringLiteral("serial"), QStringLiteral("SN-%1-%2-%3").arg(i).arg(spellings[i % 4]).arg(words.word()));
+        }
+    }
+    t.commit();
+    std::fprintf(stderr, "built %lld rows of %d objects\n", rows, kObjects);
+}
+
+QString prepareDatabase(const QString& folder) {
+    QDir().mkpath(folder);
+    const QString path = QDir(folder).filePath(kCacheName);
+    if (QFileInfo::exists(path)) {
+        std::fprintf(stderr, "using %s\n", qPrintable(path));
+        return path;
+    }
+    const QString building = path + QStringLiteral(".building");
+    std::fprintf(stderr, "building %s ...\n", qPrintable(path));
+    build(building);
+    // The store's first open adds its search helpers; done here so no timed run pays for it.
+    auto t0 = std::chrono::steady_clock::now();
+    { Database db(building); }
+    std::fprintf(stderr, "search helpers made in %.1f s\n",
+                 std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
+    QFile::rename(building, path);
+    return path;
+}
+
+// --- Timing ---------------------------------------------------------------------------------------
+
+double msSince(std::chrono::steady_clock::time_point t0) {
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+}
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    const size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+constexpr int kRuns = 7;
+constexpr int kLiteralRuns = 3;
+// Literal lookups scan the whole table each; beyond this many per operation the rest are
+// reckoned from the average of those timed.
+constexpr qsizetype kLiteralSample = 20;
+
+// The median of runs timings of op, each after an untimed prepare.
+double measure(int runs, const std::function<void()>& prepare, const std::function<double()>& op) {
+    std::vector<double> times;
+    for (int r = 0; r < runs; ++r) {
+        if (prepare) prepare();
+        times.push_back(op());
+    }
+    return median(times);
+}
+
+double timed(const std::function<void()>& f) {
+    const auto t0 = std::chrono::steady_clock::now();
+    f();
+    return msSince(t0);
+}
+
+void report(const char* name, double ms) {
+    std::printf("%s=%.3f\n", name, ms);
+    std::fflush(stdout);
+}
+
+// --- The literal way --------------------------------------------------------------------------
+
+QString str(const SQLite::Column& c) { return QString::fromUtf8(c.getText()); }
+
+class Literal {
+public:
+    explicit Literal(QString path) : m_path(std::move(path)) {}
+
+    SQLite::Database connect() const { return SQLite::Database(m_path.toStdString(), SQLite::OPEN_READWRITE); }
+
+    QStringList distinctObjects(const char* sql, const QString& value) const {
+        SQLite::Database db = connect();
+        SQLite::Statement q(db, sql);
+        q.bind(1, value.toStdString());
+        QStringList ids;
+        while (q.executeStep()) ids << str(q.getColumn(0));
+        return ids;
+    }
+    // GetPropertyValue: its own connection and statement, a plain scan.
+    QString property(const QString& id, const QString& p) const {
+        SQLite::Database db = connect();
+        SQLite::Statement q(db, "SELECT V FROM DATA NOT INDEXED WHERE O = ? AND P = ?");
+        q.bind(1, id.toStdString());
+        q.bind(2, p.toStdString());
+        return q.executeStep() ? str(q.getColumn(0)) : kNotAvailable;
+    }
+    // One lookup per object. A scan stops at the object's first row, so objects early in the
+    // file are found sooner: past the sample, the rest are reckoned from objects spread evenly
+    // over the list.
+    double names(const QStringList& ids) const {
+        const qsizetype n = std::min<qsizetype>(ids.size(), kLiteralSample);
+        const double ms = timed([&] {
+            for (qsizetype i = 0; i < n; ++i) property(ids[i * ids.size() / n], kName);
+        });
+        return n == 0 ? 0 : ms * double(ids.size()) / double(n);
+    }
+    double search(const char* sql, const QString& value, QStringList* found = nullptr) const {
+        QStringList ids;
+        const double ms = timed([&] { ids = distinctObjects(sql, value); });
+        if (found) *found = ids;
+        return ms + names(ids);
+    }
+
+private:
+    QString m_path;
+};
+
+const char* const kLiteralExact = "SELECT DISTINCT O FROM DATA NOT INDEXED WHERE V = ? COLLATE NOCASE";
+const char* const kLiteralLike = "SELECT DISTINCT O FROM DATA NOT INDEXED WHERE V LIKE ?";
+
+// --- Desktop stand-ins for driving the main window ----------------------------------------------
+
+class BenchPrompter : public Prompter {
+public:
+    int confirms = 0;
+    QStringList errors;
+    void message(QWidget*, const QString&, const QString&) override {}
+    bool confirm(QWidget*, const QString&, const QString&) override {
+        ++confirms;
+        return true;
+    }
+    void error(QWidget*, const QString& text, const QString&) override { errors << text; }
+    QString openFileName(QWidget*, const QString&, const QString&, const QString&, const QString&) override { return {}; }
+    QString saveFileName(QWidget*, const QString&, const QString&, const QString&, const QString&) override { return {}; }
+};
+
+class BenchClipboard : public Clipboard {
+public:
+    QString content;
+    QString text() const override { return content; }
+    void setText(const QString& text) override { content = text; }
+};
+
+class BenchShell : public Shell {
+public:
+    void open(const QString&) override {}
+};
+
+// A clock far in the future that moves on a second each time it is read, so an identifier is
+// always free at once and the timing holds no wait for the next second.
+class RunningClock : public Clock {
+public:
+    QDateTime now() const override { return m_time = m_time.addSecs(1); }
+    void sleepMs(int ms) override { m_time = m_time.addMSecs(ms); }
+
+private:
+    mutable QDateTime m_time{QDate(2090, 1, 1), QTime(0, 0, 0)};
+};
+
+void deleteObject(const QString& path, const QString& id) {
+    SQLite::Database db(path.toStdString(), SQLite::OPEN_READWRITE);
+    SQLite::Statement q(db, "DELETE FROM DATA WHERE O = ?");
+    q.bind(1, id.toStdString());
+    q.exec();
+}
+
+QStringList clonesIn(const QString& path) {
+    return Database(path).findObjects(QStringLiteral("CLONED::"), false);
+}
+
+void check(bool ok, const char* what) {
+    if (!ok) {
+        std::fprintf(stderr, "benchmark database is not as expected: %s\n", what);
+        std::exit(2);
+    }
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const QStringList args = QCoreApplication::arguments();
+    const QString folder = args.size() > 1 ? args[1] : QStringLiteral("/tmp/olv-bench");
+    const QString path = prepareDatabase(folder);
+    const Literal literal(path);
+
+    const QString bigClass = idOf(0);
+    const QString hundred = idOf(kHundredRows);
+    const QString fifty = idOf(kFiftyRows);
+    for (const QString& old : clonesIn(path)) deleteObject(path, old); // left by a broken run
+
+    {
+        Database db(path);
+        check(db.findObjects(kExactValue, false).size() == 10, "exact value on 10 objects");
+        check(db.findObjects(kContained, true).size() == 100, "contained text in 100 objects");
+        check(db.findObjects(bigClass, false).size() == kBigClassSize, "class of 10,000");
+        check(db.rowsOf(hundred).size() == 100, "object with 100 rows");
+        check(db.rowsOf(fifty).size() == 50, "object with 50 rows");
+        std::fprintf(stderr, "%lld objects\n", db.countObjects());
+    }
+    std::fprintf(stderr, "runs: %d (literal way: %d; its lookups past %lld per operation reckoned from those timed)\n",
+                 kRuns, kLiteralRuns, static_cast<long long>(kLiteralSample));
+
+    // Opening a command's connection.
+    constexpr int kOpens = 50;
+    report("open_connection_ms", measure(kRuns, nullptr, [&] {
+               return timed([&] {
+                          for (int i = 0; i < kOpens; ++i) Database db(path);
+                      }) / kOpens;
+           }));
+    report("open_connection_literal_ms", measure(kRuns, nullptr, [&] {
+               return timed([&] {
+                          for (int i = 0; i < kOpens; ++i) {
+                              SQLite::Database db = literal.connect();
+                              SQLite::Statement q(db, "SELECT V FROM DATA LIMIT 1"); // reads the schema
+                              q.executeStep();
+                          }
+                      }) / kOpens;
+           }));
+
+    // Searches: found identifiers and the name of each, as the tree shows them.
+    auto searchWithNames = [&](const QString& text, bool containing) {
+        return timed([&] {
+            Database db(path);
+            for (const QString& id : db.findObjects(text, containing)) db.valueOf(id, kName);
+        });
+    };
+    report("exact_search_ms", measure(kRuns, nullptr, [&] { return searchWithNames(kExactValue.toLower(), false); }));
+    report("exact_search_literal_ms",
+           measure(kLiteralRuns, nullptr, [&] { return literal.search(kLiteralExact, kExactValue.toLower()); }));
+    report("containment_search_ms", measure(kRuns, nullptr, [&] { return searchWithNames(kContained, true); }));
+    report("containment_search_literal_ms", measure(kLiteralRuns, nullptr, [&] {
+               return literal.search(kLiteralLike, QLatin1Char('%') + kContained + QLatin1Char('%'));
+           }));
+
+    // Statistics.
+    report("statistics_ms", measure(kRuns, nullptr, [&] { return timed([&] { Database(path).countObjects(); }); }));
+    report("statistics_literal_ms", measure(kLiteralRuns, nullptr, [&] {
+               return timed([&] {
+                   SQLite::Database db = literal.connect();
+                   SQLite::Statement q(db, "SELECT DISTINCT O COLLATE NOCASE FROM DATA NOT INDEXED");
+                   qint64 n = 0;
+                   while (q.executeStep()) ++n; // the count is known after the last row
+               });
+           }));
+
+    // The main window, offscreen, with stand-ins that answer OK.
+    RunningClock runningClock;
+    BenchClipboard clipboard;
+    BenchShell shell;
+    BenchPrompter prompter;
+    WindowRegistry windows;
+    Context ctx;
+    ctx.store.setPath(path);
+    ctx.clock = &runningClock;
+    ctx.clipboard = &clipboard;
+    ctx.shell = &shell;
+    ctx.prompter = &prompter;
+    ctx.windows = &windows;
+    frmOlv window(ctx);
+    windows.add(&window);
+    window.setQuit([] {});
+    window.show();
+    QCoreApplication::processEvents();
+    auto txtFind = window.findChild<QLineEdit*>(QStringLiteral("txtFind"));
+    auto chkWildCardFind = window.findChild<QCheckBox*>(QStringLiteral("chkWildCardFind"));
+    auto trvDATA = window.findChild<QTreeWidget*>(QStringLiteral("trvDATA"));
+    check(txtFind && chkWildCardFind && trvDATA, "main window controls");
+    chkWildCardFind->setChecked(false);
+    auto search = [&](const QString& text) {
+        txtFind->setText(text);
+        window.cmdFind_Click();
+    };
+    auto listed = [&] { return trvDATA->topLevelItemCount() ? trvDATA->topLevelItem(0)->childCount() : 0; };
+
+    // Filling the tree with 10,000 found objects.
+    report("tree_fill_10000_ms", measure(kRuns, [&] { search(QStringLiteral("nothing at all")); },
+                                         [&] { return timed([&] { search(bigClass); }); }));
+    check(listed() == kBigClassSize && prompter.errors.isEmpty(), "tree filled with 10,000 nodes");
+    report("tree_fill_10000_literal_ms",
+           measure(kLiteralRuns, nullptr, [&] { return literal.search(kLiteralExact, bigClass); }));
+
+    // A click on the node of the object with 100 rows.
+    QTreeWidgetItem* hundredNode = nullptr;
+    report("node_click_100_rows_ms", measure(kRuns, [&] {
+               search(kHundredName);
+               hundredNode = trvDATA->topLevelItem(0)->child(0);
+           },
+                                             [&] { return timed([&] { window.trvDATA_NodeClick(hundredNode); }); }));
+    check(clipboard.content == hundred, "node click on the 100-row object");
+    report("node_click_100_rows_literal_ms", measure(kLiteralRuns, nullptr, [&] {
+               return timed([&] {
+                   QList<Row> rows;
+                   {
+                       SQLite::Database db = literal.connect();
+                       SQLite::Statement q(db, "SELECT O, P, V FROM DATA NOT INDEXED WHERE O = ?");
+                       q.bind(1, hundred.toStdString());
+                       while (q.executeStep()) rows.push_back({str(q.getColumn(0)), str(q.getColumn(1)), str(q.getColumn(2))});
+                   }
+                   for (const Row& r : rows)
+                       if (isObjectId(r.v)) literal.property(r.v, kName);
+               });
+           }));
+
+    // Loading the objects related to the class with 10,000 instances beneath its node.
+    report("load_related_10000_ms", measure(kRuns, [&] {
+               search(kBigClassName);
+               clipboard.setText(bigClass);
+           },
+                                            [&] { return timed([&] { window.mnuT1OLoadLinkingObjects_Click(); }); }));
+    check(trvDATA->topLevelItem(0)->child(0)->childCount() == kBigClassSize && prompter.errors.isEmpty(),
+          "related objects loaded");
+    report("load_related_10000_literal_ms",
+           measure(kLiteralRuns, nullptr, [&] { return literal.search(kLiteralExact, bigClass); }));
+
+    // Cloning the object with 50 rows; each clone is removed again before the next run.
+    auto removeClones = [&] {
+        for (const QString& c : clonesIn(path)) deleteObject(path, c);
+    };
+    report("clone_50_rows_ms", measure(kRuns, [&] {
+               removeClones();
+               clipboard.setText(fifty);
+           },
+                                       [&] { return timed([&] { window.mnuT1OCloneObject_Click(); }); }));
+    check(clonesIn(path).size() == 1 && listed() == 1 && prompter.errors.isEmpty(), "one clone made and listed");
+    removeClones();
+    report("clone_50_rows_literal_ms", measure(kLiteralRuns, removeClones, [&] {
+               return timed([&] {
+                   // NewObjectId's check, the source's rows, then one add-and-commit per row.
+                   const QString id = kObjectPrefix + runningClock.now().toString(QStringLiteral("yyyyMMddHHmmss"));
+                   SQLite::Database db = literal.connect();
+                   {
+                       SQLite::Statement free(db, "SELECT * FROM DATA NOT INDEXED WHERE O = ?");
+                       free.bind(1, id.toStdString());
+                       free.executeStep();
+                   }
+                   QList<Row> rows;
+                   {
+                       SQLite::Statement q(db, "SELECT P, V FROM DATA NOT INDEXED WHERE O = ?");
+                       q.bind(1, fifty.toStdString());
+                       while (q.executeStep()) rows.push_back({id, str(q.getColumn(0)), str(q.getColumn(1))});
+                   }
+                   rows.push_back({id, kEXTRA, QStringLiteral("CLONED::")});
+                   SQLite::Statement insert(db, "INSERT INTO DATA (O, P, V) VALUES (?, ?, ?)");
+                   for (const Row& r : rows) {
+                       insert.reset();
+                       insert.bind(1, r.o.toStdString());
+                       insert.bind(2, r.p.toStdString());
+                       insert.bind(3, r.v.toStdString());
+                       insert.exec();
+                   }
+                   literal.search(kLiteralExact, QStringLiteral("CLONED::")); // the clones listed
+               });
+           }));
+    removeClones();
+    return 0;
+}
