@@ -18,10 +18,7 @@ public:
     QDateTime time = QDateTime(QDate(2002, 1, 3), QTime(12, 53, 22, 100));
     int sleptMs = 0;
     QDateTime now() const override { return time; }
-    void sleepMs(int ms) override {
-        sleptMs += ms;
-        time = time.addMSecs(ms);
-    }
+    void sleepMs(int ms) override { sleptMs += ms, time = time.addMSecs(ms); }
 };
 
 class FakeClipboard : public Clipboard {
@@ -39,7 +36,7 @@ public:
 
 struct Prompt {
     enum Kind { Message, Confirm, Error, OpenFile, SaveFile } kind;
-    QString text, title;
+    QString text, title; // for file dialogs, text is the folder and file offered
 };
 
 class FakePrompter : public Prompter {
@@ -53,26 +50,30 @@ public:
     }
     bool confirm(QWidget*, const QString& text, const QString& title) override {
         shown.push_back({Prompt::Confirm, text, title});
-        return confirmAnswers.isEmpty() ? true : confirmAnswers.dequeue();
+        return confirmAnswers.isEmpty() || confirmAnswers.dequeue();
     }
     void error(QWidget*, const QString& text, const QString& title = kAppTitle) override {
         shown.push_back({Prompt::Error, text, title});
     }
-    QString openFileName(QWidget*, const QString& title, const QString& folder, const QString& fileName,
+    QString openFileName(QWidget*, const QString& title, const QString& folder, const QString& file,
                          const QString&) override {
-        shown.push_back({Prompt::OpenFile, folder + QLatin1Char('/') + fileName, title});
-        return fileAnswers.isEmpty() ? QString() : fileAnswers.dequeue();
+        return fileDialog(Prompt::OpenFile, title, folder, file);
     }
-    QString saveFileName(QWidget*, const QString& title, const QString& folder, const QString& fileName,
+    QString saveFileName(QWidget*, const QString& title, const QString& folder, const QString& file,
                          const QString&) override {
-        shown.push_back({Prompt::SaveFile, folder + QLatin1Char('/') + fileName, title});
-        return fileAnswers.isEmpty() ? QString() : fileAnswers.dequeue();
+        return fileDialog(Prompt::SaveFile, title, folder, file);
     }
     QStringList texts(Prompt::Kind kind) const {
         QStringList list;
         for (const Prompt& p : shown)
             if (p.kind == kind) list << p.text;
         return list;
+    }
+
+private:
+    QString fileDialog(Prompt::Kind kind, const QString& title, const QString& folder, const QString& file) {
+        shown.push_back({kind, folder + QLatin1Char('/') + file, title});
+        return fileAnswers.isEmpty() ? QString() : fileAnswers.dequeue();
     }
 };
 
