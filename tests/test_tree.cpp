@@ -11,8 +11,6 @@ using namespace olv::test;
 
 namespace {
 
-QString obj(int n) { return QStringLiteral("OlObj200201031253%1").arg(n, 2, 10, QLatin1Char('0')); }
-
 const QString kPlant = obj(1), kGarden = obj(2), kFern = obj(3);
 
 void addGarden(Harness& h) {
@@ -64,17 +62,15 @@ private slots:
 
     void shouldPreviewPicturesAndOpenAddressesAndNotes() {
         MainWindowDriver d;
+        auto write = [&](const QString& name, const QByteArray& bytes) {
+            QFile f(d.h.dir.filePath(name));
+            return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size() ? f.fileName() : QString();
+        };
         QImage picture(40, 30, QImage::Format_RGB32);
         picture.fill(Qt::red);
-        const QString jpg = d.h.dir.filePath("Holiday.jpg"), gif = d.h.dir.filePath("dot.GIF"),
-                      broken = d.h.dir.filePath("broken.Bmp");
+        const QString jpg = d.h.dir.filePath("Holiday.jpg"), broken = write("broken.Bmp", "not a picture"),
+                      gif = write("dot.GIF", QByteArray::fromBase64("R0lGODlhAQABAIAAAP///wAAACH5BAEAAAAALAAAAAABAAEAAAICRAEAOw=="));
         QVERIFY(picture.save(jpg, "JPG"));
-        QFile g(gif), b(broken);
-        QVERIFY(g.open(QIODevice::WriteOnly) && b.open(QIODevice::WriteOnly));
-        g.write(QByteArray::fromBase64("R0lGODlhAQABAIAAAP///wAAACH5BAEAAAAALAAAAAABAAEAAAICRAEAOw=="));
-        b.write("not a picture");
-        g.close();
-        b.close();
         d.h.add({{obj(1), kName, "Album"}, {obj(1), "photo", jpg}, {obj(1), "dot", gif}, {obj(1), "bad", broken},
                  {obj(1), kURL, "HtTp://Example.org/Page"}, {obj(1), "note", "/home/me/Plan.Rtf"}});
         d.search("Album");

@@ -13,6 +13,9 @@
 
 namespace olv::test {
 
+// Identifiers that sort in the order they are numbered.
+inline QString obj(int n) { return QStringLiteral("OlObj200201031253%1").arg(n, 2, 10, QLatin1Char('0')); }
+
 struct MainWindowDriver {
     Harness h;
     frmOlv window{h.ctx};
@@ -47,17 +50,13 @@ struct MainWindowDriver {
 
     QTreeWidgetItem* root() const { return tree()->topLevelItemCount() ? tree()->topLevelItem(0) : nullptr; }
 
-    QStringList childTexts(QTreeWidgetItem* node) const {
+    // The texts (or keys) of a node's children, in order.
+    QStringList childTexts(QTreeWidgetItem* node, int role = Qt::DisplayRole) const {
         QStringList texts;
-        for (int i = 0; node && i < node->childCount(); ++i) texts << node->child(i)->text(0);
+        for (int i = 0; node && i < node->childCount(); ++i) texts << node->child(i)->data(0, role).toString();
         return texts;
     }
-    QStringList childKeys(QTreeWidgetItem* node) const {
-        QStringList keys;
-        for (int i = 0; node && i < node->childCount(); ++i)
-            keys << node->child(i)->data(0, Qt::UserRole).toString();
-        return keys;
-    }
+    QStringList childKeys(QTreeWidgetItem* node) const { return childTexts(node, Qt::UserRole); }
     QTreeWidgetItem* nodeWithKey(const QString& key) const {
         for (QTreeWidgetItemIterator it(tree()); *it; ++it)
             if ((*it)->data(0, Qt::UserRole).toString() == key) return *it;
