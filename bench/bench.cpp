@@ -15,6 +15,7 @@
 #include "platform/prompter.h"
 #include "platform/shell.h"
 #include "store/store.h"
+#include "fakes.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -276,32 +277,6 @@ const char* const kLiteralLike = "SELECT DISTINCT O FROM DATA NOT INDEXED WHERE 
 
 // --- Desktop stand-ins for driving the main window ----------------------------------------------
 
-class BenchPrompter : public Prompter {
-public:
-    int confirms = 0;
-    QStringList errors;
-    void message(QWidget*, const QString&, const QString&) override {}
-    bool confirm(QWidget*, const QString&, const QString&) override {
-        ++confirms;
-        return true;
-    }
-    void error(QWidget*, const QString& text, const QString&) override { errors << text; }
-    QString openFileName(QWidget*, const QString&, const QString&, const QString&, const QString&) override { return {}; }
-    QString saveFileName(QWidget*, const QString&, const QString&, const QString&, const QString&) override { return {}; }
-};
-
-class BenchClipboard : public Clipboard {
-public:
-    QString content;
-    QString text() const override { return content; }
-    void setText(const QString& text) override { content = text; }
-};
-
-class BenchShell : public Shell {
-public:
-    void open(const QString&) override {}
-};
-
 // A clock far in the future that moves on a second each time it is read, so an identifier is
 // always free at once and the timing holds no wait for the next second.
 class RunningClock : public Clock {
@@ -403,9 +378,9 @@ int main(int argc, char* argv[]) {
 
     // The main window, offscreen, with stand-ins that answer OK.
     RunningClock runningClock;
-    BenchClipboard clipboard;
-    BenchShell shell;
-    BenchPrompter prompter;
+    test::FakeClipboard clipboard;
+    test::FakeShell shell;
+    test::FakePrompter prompter; // answers OK to every question
     WindowRegistry windows;
     Context ctx;
     ctx.store.setPath(path);
@@ -433,7 +408,7 @@ int main(int argc, char* argv[]) {
     // Filling the tree with 10,000 found objects.
     report("tree_fill_10000_ms", measure(kRuns, [&] { search(QStringLiteral("nothing at all")); },
                                          [&] { return timed([&] { search(bigClass); }); }));
-    check(listed() == kBigClassSize && prompter.errors.isEmpty(), "tree filled with 10,000 nodes");
+    check(listed() == kBigClassSize && prompter.texts(test::Prompt::Error).isEmpty(), "tree filled with 10,000 nodes");
     report("tree_fill_10000_literal_ms",
            measure(kLiteralRuns, nullptr, [&] { return literal.search(kLiteralExact, bigClass); }));
 
@@ -465,7 +440,7 @@ int main(int argc, char* argv[]) {
                clipboard.setText(bigClass);
            },
                                             [&] { return timed([&] { window.mnuT1OLoadLinkingObjects_Click(); }); }));
-    check(trvDATA->topLevelItem(0)->child(0)->childCount() == kBigClassSize && prompter.errors.isEmpty(),
+    check(trvDATA->topLevelItem(0)->child(0)->childCount() == kBigClassSize && prompter.texts(test::Prompt::Error).isEmpty(),
           "related objects loaded");
     report("load_related_10000_literal_ms",
            measure(kLiteralRuns, nullptr, [&] { return literal.search(kLiteralExact, bigClass); }));
@@ -479,7 +454,7 @@ int main(int argc, char* argv[]) {
                clipboard.setText(fifty);
            },
                                        [&] { return timed([&] { window.mnuT1OCloneObject_Click(); }); }));
-    check(clonesIn(path).size() == 1 && listed() == 1 && prompter.errors.isEmpty(), "one clone made and listed");
+    check(clonesIn(path).size() == 1 && listed() == 1 && prompter.texts(test::Prompt::Error).isEmpty(), "one clone made and listed");
     removeClones();
     report("clone_50_rows_literal_ms", measure(kLiteralRuns, removeClones, [&] {
                return timed([&] {
