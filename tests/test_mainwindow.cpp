@@ -62,9 +62,10 @@ private slots:
         // Containment, with an unnamed object listed by its identifier.
         d.search("e", true);
         QCOMPARE(d.childTexts(d.root()), (QStringList{"thing 0", "thing 1", "Rose", obj(51)}));
-        // "Tree" runs the search again; nothing matches: the root alone, nothing said.
+        // "Tree", pressed with Enter, runs the search again; nothing matches: the root alone.
         d.txtFind()->setText("violet");
-        QTest::mouseClick(d.child<QPushButton>("cmdTreeView"), Qt::LeftButton);
+        d.child<QPushButton>("cmdTreeView")->setFocus();
+        QTest::keyClick(d.child<QPushButton>("cmdTreeView"), Qt::Key_Return);
         QCOMPARE(d.tree()->topLevelItemCount(), 1);
         QCOMPARE(d.root()->childCount(), 0);
         QVERIFY(d.h.prompter.shown.isEmpty());

@@ -80,6 +80,8 @@ private slots:
         QTest::newRow("[abc]") << "gr[ae]y" << "GRAY" << "groy";
         QTest::newRow("[a-z]") << "[A-C]at" << "bat" << "rat";
         QTest::newRow("[!abc]") << "[!b]at" << "rat" << "Bat";
+        QTest::newRow("range bounds as typed") << "x[Z-a]" << "x_" << "xb"; // Z, [, \, ], ^, _, `, a
+        QTest::newRow("range past the letters") << "y[A-z]" << "y^" << "y{";
         QTest::newRow("[*]") << "5[*]3" << "5*3" << "523";
         QTest::newRow("[?]") << "why[?]" << "why?" << "whyy";
         QTest::newRow("[#]") << "[#]1" << "#1" << "21";

@@ -86,6 +86,8 @@ private slots:
         QVERIFY(image->isVisible() && image->pixmap().isNull());
         d.clickGridRow(5);
         QVERIFY(!image->isVisible());
+        QTest::keyClick(d.grid(), Qt::Key_Up); // the keys preview too
+        QVERIFY(image->isVisible());
 
         for (int row = 2; row <= 6; ++row) d.clickGridRow(row, true);
         // The stored text is opened, not an upper-cased copy: file names are case-sensitive here.
@@ -106,10 +108,20 @@ private slots:
         QCOMPARE(d.childTexts(garden), (QStringList{"Fern", obj(6)}));
         QCOMPARE(d.childKeys(garden), (QStringList{kGarden + "|" + kFern, kGarden + "|" + obj(6)}));
 
-        // A related node shows its own object; its key with "|" has no referrers.
+        // A related node shows its own object, and owns what "Add New OBJECT" makes.
         QTreeWidgetItem* fern = d.nodeWithKey(kGarden + "|" + kFern);
         d.clickNode(fern);
         QCOMPARE(d.h.ctx.currentObjectId, kFern);
+        d.action("mnuT1OAddNewObject")->trigger();
+        QCOMPARE(d.h.ctx.ownerObjectId, kFern);
+        d.h.windows.unloadAllBut(&d.window);
+        // Closing a node by its arrow is no click on it.
+        const QRect gardenRow = d.tree()->visualItemRect(garden);
+        QTest::mouseClick(d.tree()->viewport(), Qt::LeftButton, {},
+                          QPoint(gardenRow.left() - d.tree()->indentation() / 2, gardenRow.center().y()));
+        QVERIFY(!garden->isExpanded());
+        QCOMPARE(d.h.clipboard.content, kGarden + "|" + kFern);
+        garden->setExpanded(true);
         QCOMPARE(d.gridRows()[1], QStringLiteral("Name|Fern"));
         d.action("mnuT1OLoadLinkingObjects")->trigger();
         QCOMPARE(fern->childCount(), 0);

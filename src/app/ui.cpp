@@ -36,7 +36,7 @@ void BusyCursor::release() {
 
 } // namespace olv
 
-#include <QEvent>
+#include <QFocusEvent>
 #include <QLineEdit>
 #include <QTimer>
 
@@ -47,7 +47,11 @@ class SelectAllOnFocus : public QObject {
 public:
     using QObject::QObject;
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::FocusIn) {
+        // Not when the window or a menu merely gives the focus back: half-typed text stays.
+        const auto reason = event->type() == QEvent::FocusIn ? static_cast<QFocusEvent*>(event)->reason()
+                                                              : Qt::OtherFocusReason;
+        if (event->type() == QEvent::FocusIn && reason != Qt::ActiveWindowFocusReason &&
+            reason != Qt::PopupFocusReason) {
             auto box = static_cast<QLineEdit*>(watched);
             // After the mouse press that gave the focus has placed the caret.
             QTimer::singleShot(0, box, [box] {

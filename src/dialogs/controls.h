@@ -53,6 +53,7 @@ inline QPushButton* addButton(QWidget* parent, const char* name, const QString& 
                               QRect place) {
     auto button = named(new QPushButton(caption, parent), name, caption);
     button->setGeometry(place);
+    button->setAutoDefault(true); // Enter presses a focused button, as Space does
     return button;
 }
 

@@ -51,6 +51,7 @@ frmNewCollection::frmNewCollection(Context& context, QWidget* parent)
 void frmNewCollection::cmdAdd_Click() {
     const QString name = m_txtName->text();
     try {
+        BusyCursor busy; // opening may build indexes; a new identifier may wait a second
         Database db = m_ctx.store.open();
         // Made on every press, before the input is looked at.
         QString id = db.NewObjectId(*m_ctx.clock);

@@ -107,6 +107,7 @@ void frmNewObjectClass::buildControls() {
 void frmNewObjectClass::Form_Load() {
     // The owner and the class list are read once per opening.
     try {
+        BusyCursor busy; // opening may build indexes; a new identifier may wait a second
         Database db = m_ctx.store.open();
         if (!m_ctx.ownerObjectId.isEmpty())
             m_lblObjectName->setText(db.GetPropertyValue(m_ctx.ownerObjectId, kName));
@@ -127,6 +128,7 @@ void frmNewObjectClass::chkClass_Click() {
 void frmNewObjectClass::cmdAddNewObject_Click() {
     bool unknownClass = false;
     try {
+        BusyCursor busy; // opening may build indexes; a new identifier may wait a second
         Database db = m_ctx.store.open();
         // Made on every press, before the input is looked at.
         const QString id = db.NewObjectId(*m_ctx.clock);

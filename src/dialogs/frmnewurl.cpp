@@ -189,6 +189,7 @@ void frmNewURL::pageArrived(bool ok) {
 
 void frmNewURL::cmdAdd_Click() {
     try {
+        BusyCursor busy; // opening may build indexes; a new identifier may wait a second
         Database db = m_ctx.store.open();
         // The class is made on first use, even when the name then turns out to be missing.
         QString classId = db.FindClassId(kURLClass);

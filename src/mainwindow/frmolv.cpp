@@ -117,6 +117,10 @@ void frmOlv::buildControls() {
     m_flxDATA->setColumnWidth(0, tw(1500));
     m_flxDATA->setColumnWidth(1, tw(7000));
     connect(m_flxDATA, &QTableWidget::cellClicked, this, [this](int row, int) { flxDATA_Click(row); });
+    // Moving through the rows with the keys previews them as clicks do.
+    connect(m_flxDATA, &QTableWidget::currentCellChanged, this, [this](int row) {
+        if (row >= 0 && QGuiApplication::mouseButtons() == Qt::NoButton) flxDATA_Click(row);
+    });
     connect(m_flxDATA, &QTableWidget::cellDoubleClicked, this, [this](int row, int) { flxDATA_DblClick(row); });
     m_flxDATA->installEventFilter(this);
 
@@ -149,6 +153,7 @@ void frmOlv::buildControls() {
     command1->setGeometry(twRect(4440, 3600, 1215, 195));
     auto command2 = named(new QPushButton(QStringLiteral("Form"), client), "Command2", "Form");
     command2->setGeometry(twRect(2520, 960, 615, 250));
+    for (QPushButton* button : findChildren<QPushButton*>()) button->setAutoDefault(true); // Enter presses it
     for (QWidget* spare : std::initializer_list<QWidget*>{txtFind2, cmdFind2, label1, trvDATA2, command1, command2}) {
         spare->setEnabled(false);
         spare->hide();
@@ -284,6 +289,7 @@ void frmOlv::trvDATA_NodeClick(QTreeWidgetItem* node) {
     const QString id = ObjectTree::objectIdOf(key);
     m_ctx.currentObjectId = id;
     const bool shown = guarded([&] {
+        BusyCursor busy;
         Database db = m_ctx.store.open();
         const QList<Row> rows = db.rowsOf(id);
         QList<std::pair<QString, QString>> cells;

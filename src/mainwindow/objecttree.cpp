@@ -13,6 +13,8 @@ ObjectTree::ObjectTree(QWidget* parent) : QTreeWidget(parent) {
     setExpandsOnDoubleClick(false);
     setContextMenuPolicy(Qt::NoContextMenu);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Not sent for a click on a node's expand arrow, which only opens or closes the node.
+    connect(this, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item) { emit nodeClicked(item); });
 }
 
 QString ObjectTree::keyOf(const QTreeWidgetItem* item) {
@@ -63,9 +65,6 @@ void ObjectTree::mouseReleaseEvent(QMouseEvent* event) {
         return;
     }
     QTreeWidget::mouseReleaseEvent(event);
-    if (event->button() == Qt::LeftButton) {
-        if (QTreeWidgetItem* item = itemAt(event->position().toPoint())) emit nodeClicked(item);
-    }
 }
 
 void ObjectTree::mouseDoubleClickEvent(QMouseEvent* event) {

@@ -1,5 +1,6 @@
 #include "jet.h"
 
+#include <algorithm>
 #include <unordered_map>
 
 namespace olv::jet {
@@ -43,7 +44,8 @@ static char32_t foldChar(char32_t c) {
 }
 
 Pattern::Pattern(const QString& pattern) {
-    const std::u32string p = fold(pattern).toStdU32String();
+    // Ranges keep the bounds as typed ("[Z-a]" is a valid range); single characters are folded.
+    const std::u32string p = pattern.toStdU32String();
     for (size_t i = 0; i < p.size(); ++i) {
         const char32_t c = p[i];
         if (c == U'*') {
@@ -79,11 +81,11 @@ Pattern::Pattern(const QString& pattern) {
             i = j;
             if (t.ranges.empty() && !t.negated) continue; // "[]" stands for nothing
             if (!t.negated && t.ranges.size() == 1 && t.ranges[0].first == t.ranges[0].second)
-                m_tokens.push_back({Kind::Char, t.ranges[0].first});
+                m_tokens.push_back({Kind::Char, foldChar(t.ranges[0].first)});
             else
                 m_tokens.push_back(std::move(t));
         } else {
-            m_tokens.push_back({Kind::Char, c});
+            m_tokens.push_back({Kind::Char, foldChar(c)});
         }
     }
 }
@@ -97,12 +99,15 @@ bool Pattern::tokenMatches(const Token& t, char32_t c) const {
     case Kind::Char:
         return t.ch == c;
     case Kind::Set: {
-        bool in = false;
-        for (const auto& [lo, hi] : t.ranges)
-            if (c >= lo && c <= hi) {
-                in = true;
-                break;
-            }
+        // The value's character matches when any of its case forms lies in the list.
+        const auto inList = [&](char32_t x) {
+            return std::any_of(t.ranges.begin(), t.ranges.end(),
+                               [x](const auto& range) { return x >= range.first && x <= range.second; });
+        };
+        bool in = inList(c);
+        if (!in)
+            for (char32_t x : sameLetters(c))
+                if ((in = inList(x))) break;
         return in != t.negated;
     }
     case Kind::Any:

@@ -53,7 +53,9 @@ constexpr qsizetype kMaxSpellings = 64;
 constexpr qsizetype kMaxTrigramSpellings = 27;
 
 QString text(const SQLite::Column& c) {
-    return QString::fromUtf8(static_cast<const char*>(c.getBlob()), c.getBytes());
+    // The text first, then its length: in a UTF-16 file the length is only right for the UTF-8 form.
+    const char* utf8 = c.getText(nullptr);
+    return utf8 ? QString::fromUtf8(utf8, c.getBytes()) : QString();
 }
 
 bool isAscii(const QString& s) {

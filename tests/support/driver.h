@@ -40,8 +40,10 @@ struct MainWindowDriver {
     void search(const QString& text, bool wildcards = false) {
         child<QCheckBox>("chkWildCardFind")->setChecked(wildcards);
         QLineEdit* box = txtFind();
+        window.activateWindow();
+        (void)QTest::qWaitForWindowActive(&window);
         if (box->hasFocus()) tree()->setFocus(); // come back into the box as a user would
-        box->setFocus();
+        QTest::mouseClick(box, Qt::LeftButton);
         QTRY_COMPARE(box->selectedText(), box->text());
         if (text.isEmpty()) QTest::keyClick(box, Qt::Key_Delete);
         else QTest::keyClicks(box, text);
