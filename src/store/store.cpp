@@ -1,6 +1,8 @@
 #include "store.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QScopeGuard>
 #include <QFileInfo>
 #include <QHash>
 #include <QSet>
@@ -205,6 +207,16 @@ void Database::checkSchema() {
 }
 
 void Database::addHelpers(const QList<const char*>& statements, bool rebuildTrigrams) {
+    // Building the index of a large file takes seconds: let the windows repaint meanwhile
+    // (user input waits, so no other command can reach the file in between).
+    sqlite3_progress_handler(
+        m_db->getHandle(), 200000,
+        [](void*) {
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+            return 0;
+        },
+        nullptr);
+    const auto quiet = qScopeGuard([this] { sqlite3_progress_handler(m_db->getHandle(), 0, nullptr, nullptr); });
     try {
         SQLite::Transaction t(*m_db);
         for (const char* sql : statements) m_db->exec(sql);
