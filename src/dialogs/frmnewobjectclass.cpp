@@ -76,18 +76,19 @@ void frmNewObjectClass::buildControls() {
     frame->setGeometry(twRect(120, 1800, 5175, 1335));
     addLabel(frame, "lblProperty", QStringLiteral("property name"), twRect(120, 360, 1695, 255));
     addLabel(frame, "lblValue", QStringLiteral("value"), twRect(2520, 360, 2295, 255));
-    m_txtP1 = addBox(frame, "txtP1", QString(), QStringLiteral("first property name"),
-                     twRect(120, 600, 2055, 285));
-    addLabel(frame, "lblIS", QStringLiteral("="), twRect(2280, 615, 135, 255))
-        ->setAccessibleName(QStringLiteral("equals"));
-    m_txtV1 = addBox(frame, "txtV1", QString(), QStringLiteral("first value"),
-                     twRect(2520, 600, 2535, 285));
-    m_txtP2 = addBox(frame, "txtP2", QString(), QStringLiteral("second property name"),
-                     twRect(120, 960, 2055, 285));
-    addLabel(frame, "Label2", QStringLiteral("="), twRect(2280, 975, 135, 255))
-        ->setAccessibleName(QStringLiteral("equals"));
-    m_txtV2 = addBox(frame, "txtV2", QString(), QStringLiteral("second value"),
-                     twRect(2520, 960, 2535, 285));
+    // One row of the frame: property box, "=" and value box, at the given top.
+    const auto addPair = [frame](const char* property, const char* equals, const char* value,
+                                 const QString& which, int top) {
+        QLineEdit* p = addBox(frame, property, QString(), which + QStringLiteral(" property name"),
+                              twRect(120, top, 2055, 285));
+        addLabel(frame, equals, QStringLiteral("="), twRect(2280, top + 15, 135, 255))
+            ->setAccessibleName(QStringLiteral("equals"));
+        QLineEdit* v = addBox(frame, value, QString(), which + QStringLiteral(" value"),
+                              twRect(2520, top, 2535, 285));
+        return std::pair{p, v};
+    };
+    std::tie(m_txtP1, m_txtV1) = addPair("txtP1", "lblIS", "txtV1", QStringLiteral("first"), 600);
+    std::tie(m_txtP2, m_txtV2) = addPair("txtP2", "Label2", "txtV2", QStringLiteral("second"), 960);
 
     m_cmdAddNewObject = addButton(this, "cmdAddNewObject", QStringLiteral("Add New Object / Class"),
                                   twRect(120, 3240, 2175, 375));
