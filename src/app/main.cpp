@@ -1,4 +1,5 @@
 #include "app/context.h"
+#include "app/longwork.h"
 #include "app/ui.h"
 #include "app/windowregistry.h"
 #include "mainwindow/frmolv.h"
@@ -39,6 +40,10 @@ int main(int argc, char* argv[]) {
 
     olv::frmOlv main(context);
     windows.add(&main);
+    // A large file without search indexes gets them once, with progress and Cancel.
+    context.store.setIndexMaker([&](const olv::IndexRepair& repair) {
+        return olv::makeIndexesWithProgress(QApplication::activeWindow(), prompter, repair);
+    });
     main.adjustSize();
     main.setFixedSize(main.size());
     if (const QScreen* screen = main.screen())

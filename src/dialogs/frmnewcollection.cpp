@@ -1,17 +1,12 @@
 #include "frmnewcollection.h"
 
+#include "commands/objects.h"
 #include "controls.h"
 #include "platform/prompter.h"
 
 namespace olv {
 
 using namespace dialogs;
-
-namespace {
-const QString kCollectionClass = QStringLiteral("collection");
-// The name box's hint begins with this word; a name that does too counts as not entered.
-const QString kRequired = QStringLiteral("required");
-} // namespace
 
 frmNewCollection::frmNewCollection(Context& context, QWidget* parent)
     : QWidget(parent), m_ctx(context) {
@@ -50,33 +45,17 @@ frmNewCollection::frmNewCollection(Context& context, QWidget* parent)
 
 void frmNewCollection::cmdAdd_Click() {
     const QString name = m_txtName->text();
+    ObjectCommands::Outcome outcome;
     try {
-        BusyCursor busy; // opening may build indexes; a new identifier may wait a second
-        Database db = m_ctx.store.open();
-        // Made on every press, before the input is looked at.
-        QString id = db.NewObjectId(*m_ctx.clock);
-        if (name.trimmed().isEmpty() || name.startsWith(kRequired)) return;
-
-        QString classId = db.FindClassId(kCollectionClass);
-        if (classId == kNotAvailable) {
-            // First collection of this database: the class is made with the identifier just
-            // taken, and the collection waits for the next free one.
-            classId = id;
-            db.appendAll({{classId, kTOO, kClassValue}, {classId, kName, kCollectionClass}});
-            id = db.NewObjectId(*m_ctx.clock);
-        }
-        QList<Row> rows = {{id, kTOO, classId}, {id, kName, name}};
-        if (!m_txtTopic->text().trimmed().isEmpty())
-            rows.push_back({id, kTopic, m_txtTopic->text()});
-        if (!m_txtDescription->text().trimmed().isEmpty())
-            rows.push_back({id, kDescription, m_txtDescription->text()});
-        db.appendAll(rows);
+        BusyCursor busy; // a second object in the same second waits for the next one
+        outcome = ObjectCommands(m_ctx.store, *m_ctx.clock)
+                      .newCollection(name, m_txtTopic->text(), m_txtDescription->text());
     } catch (const StoreError& e) {
         m_ctx.prompter->error(this, e.message());
         return;
     }
-    m_ctx.prompter->message(this,
-                            QStringLiteral("collection : ") + name + QStringLiteral(" added"));
+    if (outcome == ObjectCommands::Outcome::Made)
+        m_ctx.prompter->message(this, QStringLiteral("collection : ") + name + QStringLiteral(" added"));
 }
 
 } // namespace olv

@@ -1,5 +1,6 @@
 #include "frmnewobjectclass.h"
 
+#include "commands/objects.h"
 #include "controls.h"
 #include "platform/prompter.h"
 
@@ -14,11 +15,6 @@ using namespace dialogs;
 
 namespace {
 const QString kClassHint = QStringLiteral("... select a class");
-
-// Both boxes of a property row must hold more than blanks for the row to be written.
-bool filled(const QLineEdit* box) {
-    return !box->text().trimmed().isEmpty();
-}
 } // namespace
 
 frmNewObjectClass::frmNewObjectClass(Context& context, QWidget* parent)
@@ -127,36 +123,24 @@ void frmNewObjectClass::chkClass_Click() {
 }
 
 void frmNewObjectClass::cmdAddNewObject_Click() {
-    bool unknownClass = false;
+    ObjectCommands::NewObject input;
+    // The text at the moment of the press counts, typed or picked.
+    input.className = m_cmbTOO->currentText();
+    input.makeClass = m_chkClass->isChecked();
+    input.name = m_txtName->text();
+    input.owner = m_ctx.ownerObjectId;
+    input.properties = {{m_txtP1->text(), m_txtV1->text()}, {m_txtP2->text(), m_txtV2->text()}};
+    ObjectCommands::Outcome outcome;
     try {
-        BusyCursor busy; // opening may build indexes; a new identifier may wait a second
-        Database db = m_ctx.store.open();
-        // Made on every press, before the input is looked at.
-        const QString id = db.NewObjectId(*m_ctx.clock);
-        const QString name = m_txtName->text();
-        if (name.trimmed().isEmpty()) return; // the red "required" labels are hint enough
-
-        QString classValue = kClassValue;
-        if (!m_chkClass->isChecked()) {
-            // The text at the moment of the press counts, typed or picked.
-            classValue = db.FindClassId(m_cmbTOO->currentText());
-            unknownClass = classValue == kNotAvailable;
-        }
-        if (!unknownClass) {
-            QList<Row> rows = {{id, kTOO, classValue}, {id, kName, name}};
-            if (!m_ctx.ownerObjectId.isEmpty())
-                rows.push_back({id, kBelongsTo, m_ctx.ownerObjectId});
-            if (filled(m_txtP1) && filled(m_txtV1))
-                rows.push_back({id, m_txtP1->text(), m_txtV1->text()});
-            if (filled(m_txtP2) && filled(m_txtV2))
-                rows.push_back({id, m_txtP2->text(), m_txtV2->text()});
-            db.appendAll(rows); // the whole object or, when the file fails, nothing of it
-        }
+        BusyCursor busy; // a second object in the same second waits for the next one
+        outcome = ObjectCommands(m_ctx.store, *m_ctx.clock).newObject(input);
     } catch (const StoreError& e) {
         m_ctx.prompter->error(this, e.message());
         return;
     }
-    if (unknownClass) m_ctx.prompter->message(this, QStringLiteral("problem with class"));
+    // A missing name says nothing: the red "required" labels are hint enough.
+    if (outcome == ObjectCommands::Outcome::UnknownClass)
+        m_ctx.prompter->message(this, QStringLiteral("problem with class"));
 }
 
 } // namespace olv

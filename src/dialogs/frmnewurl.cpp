@@ -1,5 +1,6 @@
 #include "frmnewurl.h"
 
+#include "commands/objects.h"
 #include "controls.h"
 #include "pagetitle.h"
 #include "platform/downloader.h"
@@ -22,7 +23,6 @@ using namespace dialogs;
 
 namespace {
 
-const QString kURLClass = QStringLiteral("URL");
 const QString kRequired = QStringLiteral("required");
 const QString kAddressStart = QStringLiteral("http://www.");
 constexpr qint64 kPageBytes = 1024 * 1024; // a title sits near the top of a page
@@ -85,10 +85,6 @@ protected:
         setFocus(Qt::OtherFocusReason);
     }
 };
-
-bool notBlank(const QLineEdit* box) {
-    return !box->text().trimmed().isEmpty();
-}
 
 } // namespace
 
@@ -188,30 +184,16 @@ void frmNewURL::pageArrived(bool ok) {
 }
 
 void frmNewURL::cmdAdd_Click() {
+    ObjectCommands::Outcome outcome;
     try {
-        BusyCursor busy; // opening may build indexes; a new identifier may wait a second
-        Database db = m_ctx.store.open();
-        // The class is made on first use, even when the name then turns out to be missing.
-        QString classId = db.FindClassId(kURLClass);
-        if (classId == kNotAvailable) {
-            classId = db.NewObjectId(*m_ctx.clock);
-            db.appendAll({{classId, kTOO, kClassValue}, {classId, kName, kURLClass}});
-        }
-        const QString id = db.NewObjectId(*m_ctx.clock);
-        const QString name = m_txtName->text();
-        if (name.trimmed().isEmpty() || name == kRequired) return;
-
-        QList<Row> rows = {{id, kTOO, classId}, {id, kName, name}};
-        if (notBlank(m_txtURL)) rows.push_back({id, kURL, m_txtURL->text()});
-        if (notBlank(m_txtTopic)) rows.push_back({id, kTopic, m_txtTopic->text()});
-        if (notBlank(m_txtDescription))
-            rows.push_back({id, kDescription, m_txtDescription->text()});
-        db.appendAll(rows);
+        BusyCursor busy; // the class and the link, made in one go, are a second apart
+        outcome = ObjectCommands(m_ctx.store, *m_ctx.clock)
+                      .newURL(m_txtURL->text(), m_txtName->text(), m_txtTopic->text(), m_txtDescription->text());
     } catch (const StoreError& e) {
         m_ctx.prompter->error(this, e.message());
         return;
     }
-    m_ctx.prompter->message(this, QStringLiteral("URL added"));
+    if (outcome == ObjectCommands::Outcome::Made) m_ctx.prompter->message(this, QStringLiteral("URL added"));
 }
 
 } // namespace olv

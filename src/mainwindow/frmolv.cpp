@@ -1,7 +1,11 @@
 #include "frmolv.h"
 
+#include "app/longwork.h"
 #include "app/ui.h"
 #include "app/windowregistry.h"
+#include "commands/objects.h"
+#include "commands/properties.h"
+#include "commands/search.h"
 #include "dialogs/frmnewcollection.h"
 #include "dialogs/frmnewobjectclass.h"
 #include "dialogs/frmnewurl.h"
@@ -28,10 +32,6 @@
 namespace olv {
 
 namespace {
-
-const QString kResultKey = QStringLiteral("Result");
-const QString kCloneMark = QStringLiteral("CLONED::");
-constexpr int kAskAbove = 10;
 
 QAction* addItem(QMenu* menu, const QString& caption, const char* name, bool enabled = true) {
     QAction* action = menu->addAction(caption);
@@ -231,28 +231,23 @@ bool frmOlv::guarded(const std::function<void()>& command) {
     } catch (const PatternError& e) {
         m_ctx.prompter->error(this, QStringLiteral("The search text is not a valid pattern: %1.")
                                         .arg(QString::fromUtf8(e.what())));
+    } catch (const Cancelled&) {
+        // The user called it off: what was shown before the work began stays.
     }
     return false;
 }
 
 bool frmOlv::confirmCount(qsizetype count) {
-    if (count <= kAskAbove) return true;
-    return m_ctx.prompter->confirm(this, QString::number(count) + QStringLiteral("objects"),
-                                   QStringLiteral("so many objects"));
+    if (!SearchCommand::asksFirst(count)) return true;
+    return m_ctx.prompter->confirm(this, SearchCommand::countQuestion(count), SearchCommand::kCountTitle);
 }
 
-void frmOlv::fillNodes(QTreeWidgetItem* parent, const QString& keyPrefix, const QStringList& ids,
-                       Database& db) {
-    QList<std::pair<QString, QString>> nodes;
-    nodes.reserve(ids.size());
-    for (qsizetype i = 0; i < ids.size(); ++i) {
-        const QString& id = ids[i];
-        const QString name = db.valueOf(id, kName);
-        // An object without a name is shown by its identifier.
-        nodes.push_back({keyPrefix + id, name.isNull() ? id : name});
-        if (i % 2000 == 1999) QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    }
-    m_trvDATA->addNodes(parent, nodes);
+void frmOlv::showFound(LongWork& work, SearchCommand& search, QTreeWidgetItem* parent,
+                       const QString& keyPrefix, const QStringList& ids) {
+    work.pause();
+    if (!confirmCount(ids.size())) return;
+    m_trvDATA->addNodes(parent, search.nodes(keyPrefix, ids));
+    parent->setExpanded(true);
 }
 
 void frmOlv::cmdFind_Click() {
@@ -260,17 +255,10 @@ void frmOlv::cmdFind_Click() {
     const QString text = m_txtFind->text();
     const bool containing = m_chkWildCardFind->isChecked();
     guarded([&] {
-        BusyCursor busy;
-        QString rootText = kResultKey;
-        if (isObjectId(text)) rootText = m_ctx.store.GetPropertyValue(text, kName);
-        QTreeWidgetItem* root = m_trvDATA->addNode(nullptr, kResultKey, rootText);
-        Database db = m_ctx.store.open();
-        const QStringList ids = db.findObjects(text, containing);
-        busy.release();
-        if (!confirmCount(ids.size())) return;
-        BusyCursor filling;
-        fillNodes(root, QString(), ids, db);
-        root->setExpanded(true);
+        LongWork work(this, QStringLiteral("Searching ..."));
+        SearchCommand search(m_ctx.store, work.keepGoing());
+        QTreeWidgetItem* root = m_trvDATA->addNode(nullptr, SearchCommand::kRootKey, search.rootText(text));
+        showFound(work, search, root, QString(), search.find(text, containing));
     });
 }
 
@@ -286,40 +274,30 @@ void frmOlv::trvDATA_NodeClick(QTreeWidgetItem* node) {
     m_flxDATA->setColumnWidth(1, tw(7000));
 
     const QString key = ObjectTree::keyOf(node);
-    const QString id = ObjectTree::objectIdOf(key);
-    m_ctx.currentObjectId = id;
-    const bool shown = guarded([&] {
+    const QString id = objectIdOf(key);
+    PropertyView view;
+    const bool read = guarded([&] {
         BusyCursor busy;
         Database db = m_ctx.store.open();
-        const QList<Row> rows = db.rowsOf(id);
-        QList<std::pair<QString, QString>> cells;
-        for (const Row& row : rows) {
-            if (jet::equal(row.p, kTOO)) {
-                m_fraDATA->setTitle(isObjectId(row.v)
-                                        ? QStringLiteral("class: ") + db.GetPropertyValue(row.v, kName)
-                                        : QString(row.v).remove(QStringLiteral("OlVal")));
-                continue;
-            }
-            const QString value = isObjectId(row.v)
-                                      ? db.GetPropertyValue(row.v, kName) + QStringLiteral(" [ ") + row.v +
-                                            QStringLiteral(" ]")
-                                      : row.v;
-            cells.push_back({row.p, value});
-        }
-        m_flxDATA->setRowCount(1 + int(cells.size()));
-        for (int r = 0; r < int(cells.size()); ++r) {
-            for (int c = 0; c < 2; ++c) {
-                auto item = new QTableWidgetItem(c == 0 ? cells[r].first : cells[r].second);
-                item->setTextAlignment(Qt::AlignLeft | Qt::AlignBottom);
-                m_flxDATA->setItem(r + 1, c, item);
-            }
-        }
+        view = propertiesOf(db, id);
     });
-    if (shown) m_ctx.clipboard->setText(key);
+    // The selection is handed over whole or not at all.
+    if (!read) return;
+    m_ctx.currentObjectId = id;
+    m_ctx.clipboard->setText(key);
+    if (view.caption) m_fraDATA->setTitle(*view.caption);
+    m_flxDATA->setRowCount(1 + int(view.cells.size()));
+    for (int r = 0; r < int(view.cells.size()); ++r) {
+        for (int c = 0; c < 2; ++c) {
+            auto item = new QTableWidgetItem(c == 0 ? view.cells[r].first : view.cells[r].second);
+            item->setTextAlignment(Qt::AlignLeft | Qt::AlignBottom);
+            m_flxDATA->setItem(r + 1, c, item);
+        }
+    }
 }
 
 void frmOlv::trvDATA_DblClick() {
-    m_ctx.currentObjectId = ObjectTree::objectIdOf(m_ctx.clipboard->text());
+    m_ctx.currentObjectId = objectIdOf(m_ctx.clipboard->text());
 }
 
 static QString cellValue(QTableWidget* grid, int row) {
@@ -379,34 +357,23 @@ bool frmOlv::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void frmOlv::mnuT1OLoadLinkingObjects_Click() {
-    const QString id = m_ctx.clipboard->text();
-    QTreeWidgetItem* parent = m_trvDATA->node(id);
+    const QString key = m_ctx.clipboard->text();
+    QTreeWidgetItem* parent = m_trvDATA->node(key);
     if (!parent) return; // the clipboard no longer holds a node of this tree
     guarded([&] {
-        BusyCursor busy;
-        Database db = m_ctx.store.open();
-        const QStringList referrers = db.findObjects(id, false);
-        busy.release();
-        if (!confirmCount(referrers.size())) return;
-        BusyCursor filling;
-        fillNodes(parent, id + QLatin1Char('|'), referrers, db);
-        parent->setExpanded(true);
+        LongWork work(this, QStringLiteral("Looking for related objects ..."));
+        SearchCommand search(m_ctx.store, work.keepGoing());
+        showFound(work, search, parent, key + QLatin1Char('|'), search.related(key));
     });
 }
 
 void frmOlv::mnuT1OCloneObject_Click() {
-    const QString source = ObjectTree::objectIdOf(m_ctx.clipboard->text());
     const bool cloned = guarded([&] {
-        BusyCursor busy;
-        Database db = m_ctx.store.open();
-        const QString id = db.NewObjectId(*m_ctx.clock);
-        QList<Row> rows;
-        for (const Row& row : db.rowsOf(source)) rows.push_back({id, row.p, row.v});
-        rows.push_back({id, kEXTRA, kCloneMark});
-        db.appendAll(rows); // the whole clone or nothing
+        BusyCursor busy; // a second clone in the same second waits for the next one
+        ObjectCommands(m_ctx.store, *m_ctx.clock).clone(m_ctx.clipboard->text());
     });
     if (!cloned) return;
-    m_txtFind->setText(kCloneMark);
+    m_txtFind->setText(ObjectCommands::kCloneMark);
     cmdFind_Click();
 }
 
@@ -421,8 +388,10 @@ void frmOlv::mnuFileDatabase_Click() {
 void frmOlv::mnuDBStats_Click() {
     qint64 count = 0;
     if (!guarded([&] {
-            BusyCursor busy;
-            count = m_ctx.store.open().countObjects();
+            LongWork work(this, QStringLiteral("Counting ..."));
+            Database db = m_ctx.store.open();
+            db.setKeepGoing(work.keepGoing());
+            count = db.countObjects();
         }))
         return;
     m_ctx.prompter->message(this, QString::number(count) + QStringLiteral(" objects in the database"));
@@ -435,7 +404,7 @@ void frmOlv::mnuDBNewObject_Click() {
 
 void frmOlv::mnuT1OAddNewObject_Click() {
     // The owner is the object of the node clicked last, also when that node is a related one.
-    m_ctx.ownerObjectId = ObjectTree::objectIdOf(m_ctx.clipboard->text());
+    m_ctx.ownerObjectId = objectIdOf(m_ctx.clipboard->text());
     m_ctx.windows->open<frmNewObjectClass>([this] { return new frmNewObjectClass(m_ctx); });
 }
 

@@ -19,7 +19,9 @@ class QTreeWidgetItem;
 
 namespace olv {
 
+class LongWork;
 class ObjectTree;
+class SearchCommand;
 
 class frmOlv : public QMainWindow {
     Q_OBJECT
@@ -59,8 +61,9 @@ private:
     // Runs a store command, telling the user when the file cannot be used.
     bool guarded(const std::function<void()>& command);
     bool confirmCount(qsizetype count);
-    void fillNodes(QTreeWidgetItem* parent, const QString& keyPrefix, const QStringList& ids,
-                   Database& db);
+    // Asks before a long listing, then lists the found objects below parent.
+    void showFound(LongWork& work, SearchCommand& search, QTreeWidgetItem* parent,
+                   const QString& keyPrefix, const QStringList& ids);
 
     Context& m_ctx;
     QLineEdit* m_txtFind = nullptr;

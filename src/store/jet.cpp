@@ -156,4 +156,35 @@ QStringList Pattern::literalRuns() const {
     return runs;
 }
 
+std::optional<QStringList> Pattern::likeForms(qsizetype limit) const {
+    QStringList forms{QString()};
+    const auto appendToAll = [&forms](const QString& piece) {
+        for (QString& f : forms) f += piece;
+    };
+    for (const Token& t : m_tokens) {
+        if (t.kind == Kind::Any) {
+            appendToAll(QStringLiteral("%"));
+        } else if (t.kind == Kind::One) {
+            appendToAll(QStringLiteral("_"));
+        } else if (t.kind != Kind::Char) {
+            return std::nullopt;
+        } else {
+            // LIKE folds ASCII letters only: every other spelling of the letter is a form of its own.
+            QStringList alternatives;
+            for (char32_t a : sameLetters(t.ch)) {
+                if (a >= U'A' && a <= U'Z') a += U'a' - U'A';
+                QString piece = QString::fromUcs4(&a, 1);
+                if (a == U'%' || a == U'_' || a == U'\\') piece.prepend(QLatin1Char('\\'));
+                if (!alternatives.contains(piece)) alternatives << piece;
+            }
+            if (forms.size() * alternatives.size() > limit) return std::nullopt;
+            QStringList next;
+            for (const QString& f : forms)
+                for (const QString& a : alternatives) next << f + a;
+            forms = std::move(next);
+        }
+    }
+    return forms;
+}
+
 } // namespace olv::jet

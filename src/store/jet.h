@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -33,6 +34,10 @@ public:
     // Runs of plain characters that every match must contain, folded; used to narrow a search
     // through the trigram index before each candidate is checked with matches().
     QStringList literalRuns() const;
+    // SQL LIKE patterns (escaped with '\\') that between them match exactly the values this
+    // pattern matches, given that LIKE folds ASCII letters itself; none when that would take more
+    // than limit patterns or the pattern holds "#" or a character list.
+    std::optional<QStringList> likeForms(qsizetype limit) const;
 
 private:
     enum class Kind { Any, One, Digit, Char, Set };

@@ -1,14 +1,14 @@
 #include "store.h"
 
-#include <QCoreApplication>
 #include <QDir>
-#include <QScopeGuard>
 #include <QFileInfo>
 #include <QHash>
+#include <QScopeGuard>
 #include <QSet>
 #include <SQLiteCpp/SQLiteCpp.h>
 #include <sqlite3.h>
 #include <algorithm>
+#include <array>
 
 namespace olv {
 
@@ -17,42 +17,54 @@ namespace {
 // Helpers that make searches fast. Everything here is built into SQLite, so the stock sqlite3
 // shell keeps reading and writing the file, and its writes keep the trigram index in step.
 const char* const kTrigramTable = "DATA_V_TRIGRAMS";
+enum class Kind { Trigrams, Index };
 struct Helper {
     const char* name;
     const char* sql;
-    bool trigrams; // part of the trigram index: when missing, the index may be out of step
+    Kind kind;
 };
 const Helper kHelpers[] = {
     {"DATA_V_TRIGRAMS",
      "CREATE VIRTUAL TABLE DATA_V_TRIGRAMS USING fts5("
      "V, content='DATA', content_rowid='rowid', tokenize='trigram', detail='none')",
-     true},
+     Kind::Trigrams},
     {"DATA_V_TRIGRAMS_AI",
      "CREATE TRIGGER DATA_V_TRIGRAMS_AI AFTER INSERT ON DATA BEGIN "
      "INSERT INTO DATA_V_TRIGRAMS(rowid, V) VALUES (new.rowid, new.V); END",
-     true},
+     Kind::Trigrams},
     {"DATA_V_TRIGRAMS_AD",
      "CREATE TRIGGER DATA_V_TRIGRAMS_AD AFTER DELETE ON DATA BEGIN "
      "INSERT INTO DATA_V_TRIGRAMS(DATA_V_TRIGRAMS, rowid, V) VALUES ('delete', old.rowid, old.V); "
      "END",
-     true},
+     Kind::Trigrams},
     {"DATA_V_TRIGRAMS_AU",
      "CREATE TRIGGER DATA_V_TRIGRAMS_AU AFTER UPDATE ON DATA BEGIN "
      "INSERT INTO DATA_V_TRIGRAMS(DATA_V_TRIGRAMS, rowid, V) VALUES ('delete', old.rowid, old.V); "
      "INSERT INTO DATA_V_TRIGRAMS(rowid, V) VALUES (new.rowid, new.V); END",
-     true},
-    {"DATA_O_NOCASE", "CREATE INDEX DATA_O_NOCASE ON DATA(O COLLATE NOCASE)", false},
-    {"DATA_V_NOCASE", "CREATE INDEX DATA_V_NOCASE ON DATA(V COLLATE NOCASE)", false},
+     Kind::Trigrams},
+    {"DATA_O_NOCASE", "CREATE INDEX DATA_O_NOCASE ON DATA(O COLLATE NOCASE)", Kind::Index},
+    {"DATA_V_NOCASE", "CREATE INDEX DATA_V_NOCASE ON DATA(V COLLATE NOCASE)", Kind::Index},
     // Identifiers with other than ASCII characters, which NOCASE cannot fold; few or none.
     {"DATA_O_NONASCII",
-     "CREATE INDEX DATA_O_NONASCII ON DATA(O) WHERE length(O) <> length(CAST(O AS BLOB))", false},
+     "CREATE INDEX DATA_O_NONASCII ON DATA(O) WHERE length(O) <> length(CAST(O AS BLOB))",
+     Kind::Index},
+    // Values other programs stored as numbers or blobs; few or none. Exact searches compare
+    // them as text.
+    {"DATA_V_NONTEXT", "CREATE INDEX DATA_V_NONTEXT ON DATA(O) WHERE typeof(V) NOT IN ('text', 'null')",
+     Kind::Index},
 };
+// The schema version at which the trigram index was last found in step with DATA. Any change of
+// the schema (a VACUUM, dropped or added indexes) makes the next open look again.
+const char* const kStateTable = "DATA_HELPERS";
+const char* const kNonTextWhere = "typeof(V) NOT IN ('text', 'null')";
 
 // At most this many trigrams narrow one search; more rarely helps and costs index reads.
 constexpr int kMaxTrigrams = 12;
 // Bounds on the spellings asked for at once (see spellings()).
 constexpr qsizetype kMaxSpellings = 64;
 constexpr qsizetype kMaxTrigramSpellings = 27;
+// Below this many rows the indexes are made in well under a second, without a word.
+constexpr qint64 kQuickRepairRows = 50000;
 
 QString text(const SQLite::Column& c) {
     // The text first, then its length: in a UTF-16 file the length is only right for the UTF-8 form.
@@ -64,13 +76,15 @@ bool isAscii(const QString& s) {
     return std::all_of(s.begin(), s.end(), [](QChar c) { return c.unicode() < 0x80; });
 }
 
+const QString kBusy = QStringLiteral("the database is locked by another program");
+
 QString reasonFor(const SQLite::Exception& e) {
     switch (e.getErrorCode() & 0xff) {
     case SQLITE_NOTADB:
         return QStringLiteral("the file is not a database");
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
-        return QStringLiteral("the database is locked by another program");
+        return kBusy;
     case SQLITE_CANTOPEN:
         return QStringLiteral("the file cannot be opened");
     case SQLITE_READONLY:
@@ -83,6 +97,10 @@ QString reasonFor(const SQLite::Exception& e) {
         return QString::fromUtf8(e.what());
     }
 }
+
+bool busy(const StoreError& e) { return e.reason() == kBusy; }
+
+bool interrupted(const SQLite::Exception& e) { return (e.getErrorCode() & 0xff) == SQLITE_INTERRUPT; }
 
 // Spellings that between them stand for every text equal to text: each character is swapped for
 // the characters that equal it. ASCII letter case is left out, as SQLite's NOCASE and the trigram
@@ -116,6 +134,23 @@ std::string oneOf(qsizetype n) {
     return sql + ")";
 }
 
+// "V LIKE ? ESCAPE '\' OR ..." for n patterns.
+std::string likeAny(qsizetype n) {
+    std::string sql;
+    for (qsizetype i = 0; i < n; ++i) sql += i ? " OR V LIKE ? ESCAPE '\\'" : "V LIKE ? ESCAPE '\\'";
+    return n > 1 ? "(" + sql + ")" : sql;
+}
+
+QString escapeLike(QString s) {
+    return s.replace(QLatin1Char('\\'), QStringLiteral("\\\\"))
+        .replace(QLatin1Char('%'), QStringLiteral("\\%"))
+        .replace(QLatin1Char('_'), QStringLiteral("\\_"));
+}
+
+void bindAll(SQLite::Statement& q, const QStringList& values, int first = 1) {
+    for (int i = 0; i < values.size(); ++i) q.bind(first + i, values[i].toStdString());
+}
+
 // FTS5 query that every value containing all of the runs satisfies; empty when no run is long
 // enough for the index to help.
 QString trigramQuery(const QStringList& runs) {
@@ -138,6 +173,139 @@ QString trigramQuery(const QStringList& runs) {
     return terms.join(QStringLiteral(" AND "));
 }
 
+// Identifiers in the order given, each object once: NOCASE has already merged ASCII letter case
+// where alreadyAsciiDistinct, so only identifiers with other letters need folding here.
+QStringList distinctObjects(QStringList ids, bool alreadyAsciiDistinct) {
+    if (alreadyAsciiDistinct && std::all_of(ids.begin(), ids.end(), isAscii)) return ids;
+    QSet<QString> seen;
+    seen.reserve(ids.size());
+    QStringList result;
+    result.reserve(ids.size());
+    for (QString& id : ids) {
+        const QString key = jet::fold(id);
+        if (seen.contains(key)) continue;
+        seen.insert(key);
+        result << std::move(id);
+    }
+    return result;
+}
+
+// Files whose trigram index was found in step at a schema version that could not be recorded
+// (a file opened read-only), so the check is not repeated on every open.
+QHash<QString, int>& agreedThisRun() {
+    static QHash<QString, int> agreed;
+    return agreed;
+}
+
+int schemaVersion(SQLite::Database& db) {
+    SQLite::Statement q(db, "PRAGMA schema_version");
+    q.executeStep();
+    return q.getColumn(0).getInt();
+}
+
+// The trigram index holds one entry per row of DATA exactly when their rowids agree; a VACUUM
+// without our indexes in place renumbers DATA and leaves the index pointing at other rows.
+bool trigramRowsAgree(SQLite::Database& db) {
+    SQLite::Statement rows(db, "SELECT rowid FROM DATA ORDER BY rowid");
+    SQLite::Statement indexed(db, std::string("SELECT id FROM ") + kTrigramTable + "_docsize ORDER BY id");
+    for (;;) {
+        const bool a = rows.executeStep(), b = indexed.executeStep();
+        if (a != b) return false;
+        if (!a) return true;
+        if (rows.getColumn(0).getInt64() != indexed.getColumn(0).getInt64()) return false;
+    }
+}
+
+// What a file's search helpers need, read from the file; throws StoreError for a file that
+// cannot be used.
+struct Plan {
+    std::vector<std::string> statements; // helpers to make
+    bool rebuildTrigrams = false;
+    bool record = false; // the trigram index was checked and found sound: remember it
+    bool trigramsUsable = false;
+    bool nonAsciiIndex = false;
+    bool nonTextIndex = false;
+    bool needed() const { return !statements.empty() || rebuildTrigrams || record; }
+};
+
+Plan planFor(SQLite::Database& db, const QString& path) {
+    bool hasData = false;
+    QSet<QString> present;
+    {
+        // Names in SQL ignore letter case: a table "data" is the table DATA.
+        SQLite::Statement q(db, "SELECT type, name FROM sqlite_master");
+        while (q.executeStep()) {
+            const QString name = text(q.getColumn(1)).toUpper();
+            present << name;
+            if (name == QLatin1String("DATA") && text(q.getColumn(0)) == QLatin1String("table"))
+                hasData = true;
+        }
+    }
+    if (!hasData) throw StoreError(path, QStringLiteral("it has no table DATA"));
+    QSet<QString> columns;
+    {
+        SQLite::Statement cols(db, "PRAGMA table_info(DATA)");
+        while (cols.executeStep()) columns << text(cols.getColumn(1)).toUpper();
+    }
+    if (!columns.contains("O") || !columns.contains("P") || !columns.contains("V"))
+        throw StoreError(path, QStringLiteral("its table DATA lacks the columns O, P and V"));
+    try {
+        // Rows are told apart, edited and indexed by their rowid.
+        SQLite::Statement(db, "SELECT rowid FROM DATA LIMIT 0");
+    } catch (const SQLite::Exception&) {
+        throw StoreError(path, QStringLiteral("its table DATA has no row numbers (WITHOUT ROWID), "
+                                              "which Olv needs to search and edit it"));
+    }
+
+    Plan plan;
+    bool trigramsComplete = true;
+    for (const Helper& h : kHelpers) {
+        if (present.contains(QString::fromLatin1(h.name))) continue;
+        plan.statements.push_back(h.sql);
+        if (h.kind == Kind::Trigrams) trigramsComplete = false;
+    }
+    plan.nonAsciiIndex = present.contains(QStringLiteral("DATA_O_NONASCII"));
+    plan.nonTextIndex = present.contains(QStringLiteral("DATA_V_NONTEXT"));
+    if (!trigramsComplete) {
+        // Rows written while a trigger was missing are not in the index.
+        plan.rebuildTrigrams = true;
+    } else {
+        const int version = schemaVersion(db);
+        int verified = -1;
+        if (present.contains(QString::fromLatin1(kStateTable))) {
+            SQLite::Statement q(db, std::string("SELECT SCHEMA_VERSION FROM ") + kStateTable);
+            if (q.executeStep()) verified = q.getColumn(0).getInt();
+        }
+        if (verified != version && agreedThisRun().value(path, -1) != version) {
+            if (trigramRowsAgree(db)) {
+                agreedThisRun().insert(path, version);
+                plan.record = true;
+            } else {
+                plan.rebuildTrigrams = true;
+            }
+        } else if (verified != version) {
+            plan.record = true;
+        }
+    }
+    plan.trigramsUsable = trigramsComplete && !plan.rebuildTrigrams;
+    return plan;
+}
+
+// Relative cost of each kind of step, and the virtual machine steps it takes per row, for the
+// progress shown while a large file's indexes are made.
+struct StepCost {
+    double weight;
+    double opsPerRow;
+    double growth; // share of the rows' size the step adds to the file
+};
+StepCost costOf(const std::string& sql) {
+    if (sql.find("COLLATE NOCASE)") != std::string::npos) return {1.0, 60, 0.3};
+    if (sql.rfind("CREATE INDEX", 0) == 0) return {0.3, 20, 0.0}; // partial: few rows
+    if (sql.rfind("CREATE VIRTUAL TABLE", 0) == 0) return {0.01, 1e9, 1.0};
+    if (sql.find("'rebuild'") != std::string::npos) return {4.0, 220, 0.0};
+    return {0.01, 1e9, 0.0};
+}
+
 } // namespace
 
 StoreError::StoreError(const QString& file, const QString& reason)
@@ -150,88 +318,155 @@ QString StoreError::message() const {
 
 bool isObjectId(const QString& value) { return value.startsWith(kObjectPrefix); }
 
+// --- Making the search helpers ---------------------------------------------------------------
+
+qint64 IndexRepair::growthBytes() const {
+    // Measured on large files: what each helper takes beside the rows themselves.
+    double share = 0;
+    for (const std::string& s : m_statements) share += costOf(s).growth;
+    return qint64(double(fileBytes) * share);
+}
+
+bool IndexRepair::large() const {
+    const bool heavy = m_rebuildTrigrams || std::any_of(m_statements.begin(), m_statements.end(), [](const std::string& s) {
+                           return costOf(s).weight >= 1;
+                       });
+    return heavy && rows >= kQuickRepairRows;
+}
+
+void IndexRepair::run(const std::function<bool(double)>& progress) const {
+    try {
+        SQLite::Database db(path.toStdString(), SQLite::OPEN_READWRITE, 5000);
+        SQLite::Transaction t(db, SQLite::TransactionBehavior::IMMEDIATE);
+        // Looked at again inside the transaction: another program may have made them meanwhile.
+        const Plan plan = planFor(db, path);
+        std::vector<std::string> steps = plan.statements;
+        if (plan.rebuildTrigrams)
+            steps.push_back(std::string("INSERT INTO ") + kTrigramTable + "(" + kTrigramTable +
+                            ") VALUES('rebuild')");
+        steps.push_back(std::string("CREATE TABLE IF NOT EXISTS ") + kStateTable + " (SCHEMA_VERSION INTEGER)");
+        steps.push_back(std::string("DELETE FROM ") + kStateTable);
+        steps.push_back(std::string("INSERT INTO ") + kStateTable +
+                        " SELECT schema_version FROM pragma_schema_version");
+
+        struct Meter {
+            const std::function<bool(double)>* progress;
+            double done = 0, weight = 0, total = 0, expectedOps = 1, ops = 0;
+        } meter{&progress};
+        for (const std::string& s : steps) meter.total += costOf(s).weight;
+        if (progress) {
+            sqlite3_progress_handler(
+                db.getHandle(), 10000,
+                [](void* p) {
+                    auto m = static_cast<Meter*>(p);
+                    m->ops += 10000;
+                    const double within = std::min(0.98, m->ops / m->expectedOps);
+                    return (*m->progress)((m->done + m->weight * within) / m->total) ? 0 : 1;
+                },
+                &meter);
+        }
+        const qint64 rowCount = std::max<qint64>(rows, 1);
+        for (const std::string& s : steps) {
+            const StepCost cost = costOf(s);
+            meter.weight = cost.weight;
+            meter.expectedOps = cost.opsPerRow * double(rowCount);
+            meter.ops = 0;
+            db.exec(s);
+            meter.done += cost.weight;
+        }
+        if (progress && !progress(1.0)) throw Cancelled();
+        t.commit();
+    } catch (const SQLite::Exception& e) {
+        if (interrupted(e)) throw Cancelled();
+        throw StoreError(path, reasonFor(e));
+    }
+}
+
+// --- One command's database --------------------------------------------------------------------
+
 template <class F> auto Database::guarded(F&& f) -> decltype(f()) {
     try {
         return f();
     } catch (const SQLite::Exception& e) {
+        if (interrupted(e)) throw Cancelled();
         throw StoreError(m_path, reasonFor(e));
     }
 }
 
-Database::Database(const QString& path) : m_path(path) {
+template <class F> auto Database::writing(F&& f) -> decltype(f()) {
+    return guarded([&] {
+        // Immediate: the write lock is taken at the start, so a busy file is waited for (a
+        // deferred transaction that finds the file busy when it first writes fails at once).
+        SQLite::Transaction t(*m_db, SQLite::TransactionBehavior::IMMEDIATE);
+        if constexpr (std::is_void_v<decltype(f())>) {
+            f();
+            t.commit();
+        } else {
+            auto result = f();
+            t.commit();
+            return result;
+        }
+    });
+}
+
+Database::Database(const QString& path, Indexes indexes) : m_path(path) {
     const QFileInfo info(path);
     if (!info.exists()) throw StoreError(path, QStringLiteral("the file does not exist"));
     if (!info.isFile()) throw StoreError(path, QStringLiteral("it is not a file"));
     guarded([&] {
         // Never create: a missing or foreign file must stay untouched.
         m_db = std::make_unique<SQLite::Database>(path.toStdString(), SQLite::OPEN_READWRITE, 5000);
-        checkSchema();
+        checkSchema(indexes);
     });
 }
 
 Database::~Database() = default;
 Database::Database(Database&&) noexcept = default;
 
-void Database::checkSchema() {
-    bool hasData = false;
-    QSet<QString> present;
-    {
-        // Names in SQL ignore letter case: a table "data" is the table DATA.
-        SQLite::Statement q(*m_db, "SELECT type, name FROM sqlite_master");
-        while (q.executeStep()) {
-            const QString name = text(q.getColumn(1)).toUpper();
-            present << name;
-            if (name == QLatin1String("DATA") && text(q.getColumn(0)) == QLatin1String("table"))
-                hasData = true;
-        }
-    }
-    if (!hasData) throw StoreError(m_path, QStringLiteral("it has no table DATA"));
-    QSet<QString> columns;
-    {
-        SQLite::Statement cols(*m_db, "PRAGMA table_info(DATA)");
-        while (cols.executeStep()) columns << text(cols.getColumn(1)).toUpper();
-    }
-    if (!columns.contains("O") || !columns.contains("P") || !columns.contains("V"))
-        throw StoreError(m_path, QStringLiteral("its table DATA lacks the columns O, P and V"));
+void Database::checkSchema(Indexes indexes) {
+    Plan plan = planFor(*m_db, m_path);
+    m_hasTrigrams = plan.trigramsUsable;
+    m_hasNonAsciiIndex = plan.nonAsciiIndex;
+    m_hasNonTextIndex = plan.nonTextIndex;
+    // A file we may not write to is searched without what it lacks.
+    if (!plan.needed() || sqlite3_db_readonly(m_db->getHandle(), "main") == 1) return;
 
-    QList<const char*> missing;
-    bool trigramsMissing = false;
-    for (const Helper& h : kHelpers)
-        if (!present.contains(QString::fromLatin1(h.name).toUpper())) {
-            missing << h.sql;
-            trigramsMissing = trigramsMissing || h.trigrams;
-        }
-    m_hasTrigrams = !trigramsMissing;
-    m_hasNonAsciiIndex = present.contains(QStringLiteral("DATA_O_NONASCII"));
-    if (!missing.isEmpty()) addHelpers(missing, trigramsMissing);
+    m_repair.path = m_path;
+    m_repair.fileBytes = QFileInfo(m_path).size();
+    m_repair.m_statements = plan.statements;
+    m_repair.m_rebuildTrigrams = plan.rebuildTrigrams;
+    m_repair.m_record = plan.record;
+    {
+        SQLite::Statement last(*m_db, "SELECT max(rowid) FROM DATA");
+        last.executeStep();
+        m_repair.rows = last.getColumn(0).getInt64();
+    }
+    if (indexes == Indexes::Leave) return;
+    try {
+        m_repair.run(nullptr);
+    } catch (const StoreError& e) {
+        // Busy: the command waits no longer. Anything else (no room for the journal, say) only
+        // means the file is searched without the help.
+        if (busy(e)) throw;
+        return;
+    }
+    m_repair = IndexRepair();
+    m_statements.clear();
+    const Plan after = planFor(*m_db, m_path);
+    m_hasTrigrams = after.trigramsUsable;
+    m_hasNonAsciiIndex = after.nonAsciiIndex;
+    m_hasNonTextIndex = after.nonTextIndex;
 }
 
-void Database::addHelpers(const QList<const char*>& statements, bool rebuildTrigrams) {
-    // Building the index of a large file takes seconds: let the windows repaint meanwhile
-    // (user input waits, so no other command can reach the file in between).
-    sqlite3_progress_handler(
-        m_db->getHandle(), 200000,
-        [](void*) {
-            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-            return 0;
-        },
-        nullptr);
-    const auto quiet = qScopeGuard([this] { sqlite3_progress_handler(m_db->getHandle(), 0, nullptr, nullptr); });
-    try {
-        SQLite::Transaction t(*m_db);
-        for (const char* sql : statements) m_db->exec(sql);
-        // Rows written while a trigger was missing are not in the index: build it anew.
-        if (rebuildTrigrams)
-            m_db->exec(std::string("INSERT INTO ") + kTrigramTable + "(" + kTrigramTable +
-                       ") VALUES('rebuild')");
-        t.commit();
-        m_hasTrigrams = true;
-        m_hasNonAsciiIndex = true;
-    } catch (const SQLite::Exception& e) {
-        const int code = e.getErrorCode() & 0xff;
-        if (code == SQLITE_BUSY || code == SQLITE_LOCKED) throw;
-        // A file we may not write to is still searched, only without the help.
+void Database::setKeepGoing(KeepGoing keepGoing) {
+    m_keepGoing = std::move(keepGoing);
+    if (!m_keepGoing) {
+        sqlite3_progress_handler(m_db->getHandle(), 0, nullptr, nullptr);
+        return;
     }
+    sqlite3_progress_handler(
+        m_db->getHandle(), 50000, [](void* self) { return static_cast<Database*>(self)->m_keepGoing() ? 0 : 1; },
+        this);
 }
 
 SQLite::Statement& Database::statement(const std::string& sql) {
@@ -246,74 +481,103 @@ SQLite::Statement& Database::statement(const std::string& sql) {
     return *q;
 }
 
-template <class Keep> QList<Database::Hit> Database::collect(SQLite::Statement& q, Keep&& keep) {
-    QList<Hit> hits;
-    while (q.executeStep()) {
-        QString v = text(q.getColumn(2));
-        if (keep(v)) hits.push_back({text(q.getColumn(0)), text(q.getColumn(1)), std::move(v)});
-    }
-    return hits;
+// --- Searching ---------------------------------------------------------------------------------
+
+QStringList Database::scanObjects(const std::string& where, const QStringList& values) {
+    // A plain scan in the order rows were stored; DISTINCT keeps each object's first appearance.
+    SQLite::Statement& q = statement("SELECT DISTINCT O COLLATE NOCASE FROM DATA NOT INDEXED WHERE " + where);
+    bindAll(q, values);
+    QStringList ids;
+    while (q.executeStep()) ids << text(q.getColumn(0));
+    q.tryReset(); // let go of the read
+    return distinctObjects(std::move(ids), true);
 }
 
-template <class Keep>
-QList<Database::Hit> Database::candidates(const QStringList& runs, Keep&& keep) {
+template <class Keep> QStringList Database::narrowedObjects(const QStringList& runs, Keep&& keep) {
+    const auto collect = [&](SQLite::Statement& q) {
+        QStringList ids;
+        while (q.executeStep()) {
+            const SQLite::Column v = q.getColumn(1);
+            if (!v.isNull() && keep(text(v))) ids << text(q.getColumn(0));
+        }
+        q.tryReset();
+        return distinctObjects(std::move(ids), false);
+    };
     const QString match = m_hasTrigrams ? trigramQuery(runs) : QString();
     if (!match.isEmpty()) {
-        SQLite::Statement& q = statement(
-            std::string("SELECT O, P, V FROM DATA WHERE rowid IN (SELECT rowid FROM ") +
-            kTrigramTable + " WHERE " + kTrigramTable + " MATCH ?) ORDER BY rowid");
+        SQLite::Statement& q = statement(std::string("SELECT O, V FROM DATA WHERE rowid IN (SELECT rowid FROM ") +
+                                         kTrigramTable + " WHERE " + kTrigramTable + " MATCH ?) ORDER BY rowid");
         q.bind(1, match.toStdString());
-        return collect(q, keep);
+        return collect(q);
     }
     // Too short for trigrams (or no index): SQLite's LIKE, which folds ASCII letters, passes
-    // on only the rows holding the longest run in one of its spellings, at a fraction of the
-    // cost of looking at every row here.
+    // on only the rows holding the longest run in one of its spellings.
     QString longest;
     for (const QString& run : runs)
         if (run.size() > longest.size()) longest = run;
-    const QStringList spelt = longest.isEmpty() ? QStringList() : spellings(longest, kMaxSpellings);
-    if (spelt.isEmpty()) return collect(statement("SELECT O, P, V FROM DATA ORDER BY rowid"), keep);
-    std::string sql = "SELECT O, P, V FROM DATA WHERE ";
-    for (qsizetype i = 0; i < spelt.size(); ++i) sql += i ? " OR V LIKE ? ESCAPE '\\'" : "V LIKE ? ESCAPE '\\'";
-    SQLite::Statement& q = statement(sql + " ORDER BY rowid");
-    for (int i = 0; i < spelt.size(); ++i) {
-        QString like = spelt[i];
-        like.replace(QLatin1Char('\\'), QStringLiteral("\\\\"))
-            .replace(QLatin1Char('%'), QStringLiteral("\\%"))
-            .replace(QLatin1Char('_'), QStringLiteral("\\_"));
-        q.bind(i + 1, (QLatin1Char('%') + like + QLatin1Char('%')).toStdString());
-    }
-    return collect(q, keep);
+    QStringList likes;
+    for (const QString& s : longest.isEmpty() ? QStringList() : spellings(longest, kMaxSpellings))
+        likes << QLatin1Char('%') + escapeLike(s) + QLatin1Char('%');
+    SQLite::Statement& q = statement("SELECT O, V FROM DATA NOT INDEXED" +
+                                     (likes.isEmpty() ? std::string() : " WHERE " + likeAny(likes.size())));
+    bindAll(q, likes);
+    return collect(q);
 }
 
-QList<Database::Hit> Database::rowsWithValue(const QString& value) {
-    const auto equal = [&](const QString& v) { return jet::equal(v, value); };
+QStringList Database::objectsWithValue(const QString& value) {
     const QStringList spelt = spellings(value, kMaxSpellings);
-    if (spelt.isEmpty()) return candidates({value}, equal);
-    SQLite::Statement& q = statement("SELECT O, P, V FROM DATA WHERE V COLLATE NOCASE " +
-                                     oneOf(spelt.size()) + " ORDER BY rowid");
-    for (int i = 0; i < spelt.size(); ++i) q.bind(i + 1, spelt[i].toStdString());
-    return collect(q, equal);
+    if (spelt.isEmpty()) return narrowedObjects({jet::fold(value)}, [&](const QString& v) { return jet::equal(v, value); });
+    if (!m_hasNonTextIndex) {
+        // No indexes to help: one scan, numbers and blobs compared as their text.
+        return scanObjects("CAST(V AS TEXT) COLLATE NOCASE " + oneOf(spelt.size()), spelt);
+    }
+    // Text values through the index, and the few numbers and blobs by their text, merged in the
+    // order the rows were stored.
+    QList<std::pair<qint64, QString>> hits;
+    SQLite::Statement& q =
+        statement("SELECT rowid, O FROM DATA WHERE V COLLATE NOCASE " + oneOf(spelt.size()) + " ORDER BY rowid");
+    bindAll(q, spelt);
+    while (q.executeStep()) hits.push_back({q.getColumn(0).getInt64(), text(q.getColumn(1))});
+    q.tryReset();
+    SQLite::Statement& other = statement(std::string("SELECT rowid, O, CAST(V AS TEXT) FROM DATA INDEXED BY "
+                                                     "DATA_V_NONTEXT WHERE ") + kNonTextWhere);
+    bool more = false;
+    while (other.executeStep())
+        if (jet::equal(text(other.getColumn(2)), value)) {
+            hits.push_back({other.getColumn(0).getInt64(), text(other.getColumn(1))});
+            more = true;
+        }
+    other.tryReset();
+    if (more) std::stable_sort(hits.begin(), hits.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    QStringList ids;
+    ids.reserve(hits.size());
+    for (auto& h : hits) ids << std::move(h.second);
+    return distinctObjects(std::move(ids), false);
 }
 
-QList<Database::Hit> Database::rowsMatching(const QString& pattern) {
+QStringList Database::objectsMatching(const QString& pattern) {
     const jet::Pattern p(pattern);
-    return candidates(p.literalRuns(), [&](const QString& v) { return p.matches(v); });
+    const std::optional<QStringList> likes = p.likeForms(kMaxSpellings);
+    if (!likes) return narrowedObjects(p.literalRuns(), [&](const QString& v) { return p.matches(v); });
+    // LIKE says exactly what matches; the trigram index, where the text is long enough, says
+    // where to look.
+    const QString match = m_hasTrigrams ? trigramQuery(p.literalRuns()) : QString();
+    if (match.isEmpty()) return scanObjects(likeAny(likes->size()), *likes);
+    SQLite::Statement& q = statement(std::string("SELECT O FROM DATA WHERE rowid IN (SELECT rowid FROM ") +
+                                     kTrigramTable + " WHERE " + kTrigramTable + " MATCH ?) AND " +
+                                     likeAny(likes->size()) + " ORDER BY rowid");
+    q.bind(1, match.toStdString());
+    bindAll(q, *likes, 2);
+    QStringList ids;
+    while (q.executeStep()) ids << text(q.getColumn(0));
+    q.tryReset();
+    return distinctObjects(std::move(ids), false);
 }
 
 QStringList Database::findObjects(const QString& text, bool containing) {
     return guarded([&] {
-        const QList<Hit> hits = containing
-                                    ? rowsMatching(QStringLiteral("*") + text + QStringLiteral("*"))
-                                    : rowsWithValue(text);
-        QStringList ids;
-        QSet<QString> seen;
-        for (const Hit& h : hits)
-            if (!seen.contains(jet::fold(h.o))) {
-                seen.insert(jet::fold(h.o));
-                ids << h.o;
-            }
-        return ids;
+        return containing ? objectsMatching(QStringLiteral("*") + text + QStringLiteral("*"))
+                          : objectsWithValue(text);
     });
 }
 
@@ -325,11 +589,12 @@ QList<Row> Database::rowsOf(const QString& id) {
             spelt.isEmpty() ? statement("SELECT O, P, V FROM DATA ORDER BY rowid")
                             : statement("SELECT O, P, V FROM DATA WHERE O COLLATE NOCASE " +
                                         oneOf(spelt.size()) + " ORDER BY rowid");
-        for (int i = 0; i < spelt.size(); ++i) q.bind(i + 1, spelt[i].toStdString());
+        bindAll(q, spelt);
         while (q.executeStep()) {
             QString o = text(q.getColumn(0));
             if (jet::equal(o, id)) rows.push_back({std::move(o), text(q.getColumn(1)), text(q.getColumn(2))});
         }
+        q.tryReset();
         return rows;
     });
 }
@@ -340,6 +605,30 @@ QString Database::valueOf(const QString& id, const QString& property) {
     return QString();
 }
 
+QStringList Database::namesOf(const QStringList& ids) {
+    QStringList names;
+    names.reserve(ids.size());
+    // Past a few thousand objects one pass over every name beats a lookup per object.
+    if (ids.size() < 20000) {
+        for (const QString& id : ids) names << valueOf(id, kName);
+        return names;
+    }
+    QHash<QString, QString> first;
+    guarded([&] {
+        SQLite::Statement& q = statement("SELECT O, V FROM DATA WHERE P COLLATE NOCASE = 'name' ORDER BY rowid");
+        while (q.executeStep()) {
+            const QString key = jet::fold(text(q.getColumn(0)));
+            if (!first.contains(key)) {
+                const QString v = text(q.getColumn(1));
+                first.insert(key, v.isNull() ? QStringLiteral("") : v);
+            }
+        }
+        q.tryReset();
+    });
+    for (const QString& id : ids) names << first.value(jet::fold(id));
+    return names;
+}
+
 QString Database::GetPropertyValue(const QString& id, const QString& property) {
     const QString v = valueOf(id, property);
     return v.isNull() ? kNotAvailable : v;
@@ -348,8 +637,12 @@ QString Database::GetPropertyValue(const QString& id, const QString& property) {
 QString Database::FindClassId(const QString& className) {
     const QStringList named = guarded([&] {
         QStringList ids;
-        for (const Hit& h : rowsWithValue(className))
-            if (jet::equal(h.p, kName)) ids << h.o;
+        for (const QString& id : objectsWithValue(className))
+            for (const Row& r : rowsOf(id))
+                if (jet::equal(r.p, kName) && jet::equal(r.v, className)) {
+                    ids << id;
+                    break;
+                }
         return ids;
     });
     for (const QString& id : named)
@@ -359,13 +652,16 @@ QString Database::FindClassId(const QString& className) {
 }
 
 QStringList Database::classNames() {
-    const QList<Hit> classRows = guarded([&] { return rowsWithValue(kClassValue); });
+    const QStringList classes = guarded([&] { return objectsWithValue(kClassValue); });
     QStringList names;
-    QSet<QString> seenIds, seenNames;
-    for (const Hit& h : classRows) {
-        if (!jet::equal(h.p, kTOO) || seenIds.contains(jet::fold(h.o))) continue;
-        seenIds.insert(jet::fold(h.o));
-        for (const Row& r : rowsOf(h.o))
+    QSet<QString> seenNames;
+    for (const QString& id : classes) {
+        const QList<Row> rows = rowsOf(id);
+        const bool isClass = std::any_of(rows.begin(), rows.end(), [](const Row& r) {
+            return jet::equal(r.p, kTOO) && jet::equal(r.v, kClassValue);
+        });
+        if (!isClass) continue;
+        for (const Row& r : rows)
             if (jet::equal(r.p, kName) && !seenNames.contains(jet::fold(r.v))) {
                 seenNames.insert(jet::fold(r.v));
                 names << r.v;
@@ -375,7 +671,20 @@ QStringList Database::classNames() {
     return names;
 }
 
-bool Database::exists(const QString& id) { return !rowsOf(id).isEmpty(); }
+bool Database::isTaken(const QString& id) {
+    const QStringList spelt = spellings(id, kMaxSpellings);
+    if (spelt.isEmpty()) return !rowsOf(id).isEmpty();
+    SQLite::Statement& q = statement("SELECT O FROM DATA WHERE O COLLATE NOCASE " + oneOf(spelt.size()));
+    bindAll(q, spelt);
+    bool taken = false;
+    while (!taken && q.executeStep()) taken = jet::equal(text(q.getColumn(0)), id);
+    q.tryReset();
+    return taken;
+}
+
+bool Database::exists(const QString& id) {
+    return guarded([&] { return isTaken(id); });
+}
 
 QString Database::NewObjectId(Clock& clock) {
     for (;;) {
@@ -408,6 +717,7 @@ qint64 Database::countObjects() {
             nocase << asciiLower;
             folded << jet::fold(o);
         }
+        others.tryReset();
         count -= nocase.size();
         count += folded.size();
         for (const QString& f : std::as_const(folded)) {
@@ -421,22 +731,68 @@ qint64 Database::countObjects() {
     });
 }
 
-void Database::append(const QString& o, const QString& p, const QString& v) {
-    guarded([&] {
-        SQLite::Statement& insert = statement("INSERT INTO DATA (O, P, V) VALUES (?, ?, ?)");
-        insert.bind(1, o.toStdString());
-        insert.bind(2, p.toStdString());
-        insert.bind(3, v.toStdString());
-        insert.exec();
-    });
+// --- Writing -----------------------------------------------------------------------------------
+
+void Database::insert(const Row& row) {
+    SQLite::Statement& q = statement("INSERT INTO DATA (O, P, V) VALUES (?, ?, ?)");
+    q.bind(1, row.o.toStdString());
+    q.bind(2, row.p.toStdString());
+    q.bind(3, row.v.toStdString());
+    q.exec();
 }
 
 void Database::appendAll(const QList<Row>& rows) {
-    guarded([&] {
-        SQLite::Transaction t(*m_db);
-        for (const Row& r : rows) append(r.o, r.p, r.v);
-        t.commit();
+    writing([&] {
+        for (const Row& r : rows) insert(r);
     });
+}
+
+QString Database::createObject(Clock& clock,
+                               const std::function<std::optional<QList<Row>>(const QString& id)>& rowsFor) {
+    for (;;) {
+        const QDateTime now = clock.now();
+        const QString candidate = kObjectPrefix + now.toString(QStringLiteral("yyyyMMddHHmmss"));
+        enum { Taken, Refused, Made } outcome = Taken;
+        guarded([&] {
+            // The identifier is checked and used under one write lock, so no other program can
+            // take it in between.
+            SQLite::Transaction t(*m_db, SQLite::TransactionBehavior::IMMEDIATE);
+            if (isTaken(candidate)) return;
+            const std::optional<QList<Row>> rows = rowsFor(candidate);
+            outcome = Refused;
+            if (!rows) return;
+            for (const Row& r : *rows) insert(r);
+            t.commit();
+            outcome = Made;
+        });
+        if (outcome == Made) return candidate;
+        if (outcome == Refused) return QString();
+        // Identifiers have a resolution of one second: wait for the next one, without the lock.
+        clock.sleepMs(1000 - now.time().msec());
+    }
+}
+
+// --- The database in use -----------------------------------------------------------------------
+
+Database Store::open() const {
+    if (!m_indexMaker) return Database(m_path);
+    Database db(m_path, Database::Indexes::Leave);
+    const IndexRepair& repair = db.repair();
+    if (!repair.needed() || m_scanOnly.contains(m_path)) return db;
+    if (!repair.large()) {
+        try {
+            repair.run(nullptr);
+        } catch (const StoreError& e) {
+            if (busy(e)) throw;
+            m_scanOnly.insert(m_path);
+            return db;
+        }
+    } else if (!m_indexMaker(repair)) {
+        // Declined or called off: the file stays as it was and is searched by scanning.
+        m_scanOnly.insert(m_path);
+        return db;
+    }
+    return Database(m_path, Database::Indexes::Leave);
 }
 
 QString Store::FindClassId(const QString& className) const { return open().FindClassId(className); }

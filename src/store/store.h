@@ -6,10 +6,13 @@
 #include "jet.h"
 
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 
 namespace SQLite {
@@ -48,20 +51,60 @@ private:
     QString m_file, m_reason;
 };
 
+// Long work that the user called off; nothing was written.
+class Cancelled : public std::runtime_error {
+public:
+    Cancelled() : std::runtime_error("cancelled") {}
+};
+
 // A search text that is no valid Like pattern (an unclosed "[", a backwards range).
 using PatternError = jet::PatternError;
 
 bool isObjectId(const QString& value); // starts with "OlObj"
 
+// Called now and then during long statements; answering false calls the work off.
+using KeepGoing = std::function<bool()>;
+
+// The search indexes a file lacks, or holds out of step with DATA, and how to make them good.
+// Built on a connection of its own, so that a window can show progress meanwhile.
+class IndexRepair {
+public:
+    QString path;
+    qint64 fileBytes = 0;
+    qint64 rows = 0; // roughly
+    // Roughly what the indexes add to the file.
+    qint64 growthBytes() const;
+    bool needed() const { return !m_statements.empty() || m_rebuildTrigrams || m_record; }
+    // Work of seconds rather than a moment.
+    bool large() const;
+    // Runs the repair in one transaction; progress gets the share done (0 to 1) and answers
+    // false to call it off, which leaves the file as it was (throws Cancelled).
+    void run(const std::function<bool(double)>& progress) const;
+
+private:
+    friend class Database;
+    std::vector<std::string> m_statements;
+    bool m_rebuildTrigrams = false;
+    bool m_record = false;
+};
+
 // One command's open database. Throws StoreError when the file cannot be used.
 class Database {
 public:
-    explicit Database(const QString& path);
+    enum class Indexes {
+        Repair, // make missing or stale search indexes at once
+        Leave,  // use them only where they are sound; repair() says what is missing
+    };
+    explicit Database(const QString& path, Indexes indexes = Indexes::Repair);
     ~Database();
     Database(Database&&) noexcept;
     Database& operator=(Database&&) = delete;
 
     const QString& path() const { return m_path; }
+    // What the search indexes need, for a window that makes them with progress and Cancel.
+    const IndexRepair& repair() const { return m_repair; }
+    // Long statements call keepGoing now and then; a false answer throws Cancelled.
+    void setKeepGoing(KeepGoing keepGoing);
 
     // Distinct objects holding a value equal to text (ignoring case), or containing it when
     // containing is set (text then acts as a Like pattern), in the order first stored.
@@ -70,6 +113,8 @@ public:
     QList<Row> rowsOf(const QString& id);
     // The first value of property of the object, or a null string when it has none.
     QString valueOf(const QString& id, const QString& property);
+    // The first Name of each object, or a null string where it has none; one answer per id.
+    QStringList namesOf(const QStringList& ids);
     QString GetPropertyValue(const QString& id, const QString& property); // "N/A" when none
     QString FindClassId(const QString& className);                        // "N/A" when none
     // A free identifier "OlObj" + yyyyMMddHHmmss; waits for the next second while taken.
@@ -79,42 +124,53 @@ public:
     QStringList classNames();
     qint64 countObjects();
 
-    void append(const QString& o, const QString& p, const QString& v);
     // Appends all rows or, on failure, none of them.
     void appendAll(const QList<Row>& rows);
+    void append(const QString& o, const QString& p, const QString& v) { appendAll({{o, p, v}}); }
+    // Makes a new object in one write transaction: picks a free identifier, asks rowsFor for
+    // its rows (it may read the file, which nobody else can write meanwhile) and appends them.
+    // rowsFor answering nothing writes nothing; the identifier is then null.
+    QString createObject(Clock& clock,
+                         const std::function<std::optional<QList<Row>>(const QString& id)>& rowsFor);
 
 private:
-    struct Hit {
-        QString o, p, v;
-    };
     template <class F> auto guarded(F&& f) -> decltype(f());
-    void checkSchema();
-    void addHelpers(const QList<const char*>& statements, bool rebuildTrigrams);
+    template <class F> auto writing(F&& f) -> decltype(f());
+    void checkSchema(Indexes indexes);
+    bool trigramsAgree();
     // A prepared statement kept for this connection, reset and with no values bound.
     SQLite::Statement& statement(const std::string& sql);
-    // Rows of the statement whose value passes keep, in the order the statement gives them.
-    template <class Keep> QList<Hit> collect(SQLite::Statement& q, Keep&& keep);
-    QList<Hit> rowsWithValue(const QString& value);
-    QList<Hit> rowsMatching(const QString& pattern);
-    // Rows that may hold every one of the (folded) runs, narrowed by an index where one helps,
-    // then checked with keep.
-    template <class Keep> QList<Hit> candidates(const QStringList& runs, Keep&& keep);
+    QStringList objectsWithValue(const QString& value);
+    QStringList objectsMatching(const QString& pattern);
+    QStringList scanObjects(const std::string& where, const QStringList& values);
+    template <class Keep> QStringList narrowedObjects(const QStringList& runs, Keep&& keep);
+    bool isTaken(const QString& id);
+    void insert(const Row& row);
 
     QString m_path;
     std::unique_ptr<SQLite::Database> m_db;
     std::map<std::string, std::unique_ptr<SQLite::Statement>> m_statements;
+    KeepGoing m_keepGoing;
+    IndexRepair m_repair;
     bool m_hasTrigrams = false;
     bool m_hasNonAsciiIndex = false;
+    bool m_hasNonTextIndex = false;
 };
 
 // DatabasePath, and the shared lookups that open and close the file for each call.
 class Store {
 public:
+    // Makes a file's search indexes, typically with progress shown; false when it did not.
+    using IndexMaker = std::function<bool(const IndexRepair&)>;
+
     explicit Store(QString path = defaultPath()) : m_path(std::move(path)) {}
     const QString& path() const { return m_path; }
     void setPath(const QString& path) { m_path = path; }
+    void setIndexMaker(IndexMaker maker) { m_indexMaker = std::move(maker); }
 
-    Database open() const { return Database(m_path); }
+    // Opens the file in use. Missing search indexes are made first through the index maker;
+    // when it declines, the file is searched by scanning for the rest of the run.
+    Database open() const;
     QString FindClassId(const QString& className) const;
     QString GetPropertyValue(const QString& id, const QString& property) const;
 
@@ -125,6 +181,8 @@ public:
 
 private:
     QString m_path;
+    IndexMaker m_indexMaker;
+    mutable QSet<QString> m_scanOnly;
 };
 
 } // namespace olv
