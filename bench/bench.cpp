@@ -9,6 +9,7 @@
 // cache folder, so later runs start at once.
 
 #include "app/context.h"
+#include "app/longwork.h"
 #include "app/windowregistry.h"
 #include "mainwindow/frmolv.h"
 #include "platform/clipboard.h"
@@ -47,6 +48,7 @@ constexpr int kHundredRows = 20000;    // the object with 100 rows
 constexpr int kFiftyRows = 30000;      // the object with 50 rows
 const QString kExactValue = QStringLiteral("Zebra Quartz Lantern"); // held by 10 objects
 const QString kContained = QStringLiteral("qwzk");                 // inside values of 100 objects
+const QString kTwoLetters = QStringLiteral("la");                  // inside values of 39,044 objects
 const QString kBigClassName = QStringLiteral("Gadget");
 const QString kHundredName = QStringLiteral("Hundred Rows Object");
 const QString kFiftyName = QStringLiteral("Fifty Rows Object");
@@ -184,6 +186,28 @@ QString prepareDatabase(const QString& folder) {
                  std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
     QFile::rename(building, path);
     return path;
+}
+
+// A copy without the search indexes, as a file made by another program would be; made once.
+QString preparePlainCopy(const QString& folder, const QString& path) {
+    const QString plain = QDir(folder).filePath(QStringLiteral("plain-") + kCacheName);
+    if (QFileInfo::exists(plain)) return plain;
+    const QString building = plain + QStringLiteral(".building");
+    QFile::remove(building);
+    QFile::copy(path, building);
+    SQLite::Database db(building.toStdString(), SQLite::OPEN_READWRITE);
+    QStringList helpers;
+    {
+        SQLite::Statement q(db, "SELECT type, name FROM sqlite_master WHERE name <> 'DATA' AND type IN ('index', 'trigger') "
+                                "OR name IN ('DATA_V_TRIGRAMS', 'DATA_HELPERS')");
+        while (q.executeStep())
+            helpers << QStringLiteral("DROP %1 IF EXISTS \"%2\"")
+                           .arg(QString::fromUtf8(q.getColumn(0).getText()).toUpper(), QString::fromUtf8(q.getColumn(1).getText()));
+    }
+    for (const QString& drop : helpers) db.exec(drop.toStdString());
+    db.exec("DROP TABLE IF EXISTS DATA_V_TRIGRAMS; DROP TABLE IF EXISTS DATA_HELPERS; VACUUM");
+    QFile::rename(building, plain);
+    return plain;
 }
 
 // --- Timing ---------------------------------------------------------------------------------------
@@ -444,6 +468,65 @@ int main(int argc, char* argv[]) {
           "related objects loaded");
     report("load_related_10000_literal_ms",
            measure(kLiteralRuns, nullptr, [&] { return literal.search(kLiteralExact, bigClass); }));
+
+    // Wide searches, from Enter to the question before the listing (answered Cancel).
+    auto untilQuestion = [&](const QString& text) {
+        chkWildCardFind->setChecked(true);
+        prompter.confirmAnswers.clear();
+        prompter.confirmAnswers.enqueue(false);
+        return timed([&] { search(text); });
+    };
+    report("wildcard_all_ms", measure(kRuns, nullptr, [&] { return untilQuestion(QStringLiteral("*")); }));
+    check(prompter.shown.last().text == QStringLiteral("100000objects"), "\"*\" finds every object");
+    report("wildcard_all_plain_sql_ms", measure(kRuns, nullptr, [&] {
+               return timed([&] { literal.distinctObjects("SELECT DISTINCT O FROM DATA WHERE V LIKE ?", QStringLiteral("%")); });
+           }));
+    report("containment_2_letters_ms", measure(kRuns, nullptr, [&] { return untilQuestion(kTwoLetters); }));
+    check(prompter.shown.last().text == QStringLiteral("39044objects"), "two letters in 39,044 objects");
+    report("containment_2_letters_plain_sql_ms", measure(kRuns, nullptr, [&] {
+               return timed([&] {
+                   literal.distinctObjects("SELECT DISTINCT O FROM DATA WHERE V LIKE ?", QLatin1Char('%') + kTwoLetters + QLatin1Char('%'));
+               });
+           }));
+    chkWildCardFind->setChecked(false);
+    prompter.confirmAnswers.clear();
+
+    // The first search of a file without indexes: they are made, with progress shown, then the
+    // search runs. Beside it the same indexes made by plain SQL, as the shell would, and the search.
+    const QString plain = preparePlainCopy(folder, path);
+    const QString firstOpen = QDir(folder).filePath(QStringLiteral("first-open.mdb"));
+    auto freshCopy = [&] {
+        QFile::remove(firstOpen);
+        QFile::remove(firstOpen + QStringLiteral("-journal"));
+        QFile::copy(plain, firstOpen);
+    };
+    constexpr int kFirstOpenRuns = 3;
+    ctx.store.setIndexMaker([&](const IndexRepair& repair) { return makeIndexesWithProgress(&window, prompter, repair); });
+    report("first_open_ms", measure(kFirstOpenRuns, [&] {
+               freshCopy();
+               ctx.store.setPath(firstOpen);
+               chkWildCardFind->setChecked(true);
+           },
+                                    [&] { return timed([&] { search(kContained); }); }));
+    check(listed() == 100 && prompter.texts(test::Prompt::Error).isEmpty(), "first open found the contained text");
+    chkWildCardFind->setChecked(false);
+    ctx.store.setIndexMaker({});
+    ctx.store.setPath(path);
+    report("first_open_plain_sql_ms", measure(kFirstOpenRuns, freshCopy, [&] {
+               return timed([&] {
+                   SQLite::Database db(firstOpen.toStdString(), SQLite::OPEN_READWRITE);
+                   db.exec("CREATE VIRTUAL TABLE DATA_V_TRIGRAMS USING fts5(V, content='DATA', content_rowid='rowid', "
+                           "tokenize='trigram', detail='none')");
+                   db.exec("CREATE INDEX DATA_O_NOCASE ON DATA(O COLLATE NOCASE)");
+                   db.exec("CREATE INDEX DATA_V_NOCASE ON DATA(V COLLATE NOCASE)");
+                   db.exec("INSERT INTO DATA_V_TRIGRAMS(DATA_V_TRIGRAMS) VALUES('rebuild')");
+                   SQLite::Statement q(db, "SELECT DISTINCT O FROM DATA WHERE V LIKE ?");
+                   q.bind(1, "%" + kContained.toStdString() + "%");
+                   while (q.executeStep()) {
+                   }
+               });
+           }));
+    QFile::remove(firstOpen);
 
     // Cloning the object with 50 rows; each clone is removed again before the next run.
     auto removeClones = [&] {

@@ -1,11 +1,14 @@
 // The object store: comparison and Like patterns as the original engine did them, values found
 // as typed, the shared lookups, identifiers, counting and writing; which files it refuses, and
 // the stock sqlite3 shell writing the same file without putting the search index out of step.
+// Other programs write the file too: a writer holding the lock, and two processes making objects
+// at once (this program started again as the second writer).
 
 #include "store/store.h"
 
 #include <QtTest>
 #include <SQLiteCpp/SQLiteCpp.h>
+#include <thread>
 
 using namespace olv;
 
@@ -90,6 +93,10 @@ private slots:
         QTest::newRow("SQL % is plain") << "%" << "5%" << "abc";
         QTest::newRow("backslash") << "\\" << "a\\b" << "ab";
         QTest::newRow("short, long s") << "SU" << u("X\u017Fu") << "xyz";
+        QTest::newRow("Kelvin sign in LIKE") << "ke?" << u("\u212AEY") << "kyy";
+        QTest::newRow("LIKE's own signs are plain") << "a_%b" << "xA_%B" << "aXYb";
+        QTest::newRow("long text through the trigrams") << u("äpfelstrudel") << u("Warmer ÄPFELSTRUDEL") << "apfelstrudel";
+        QTest::newRow("list narrowed by trigrams") << "str[aeiou]del" << "Strudel" << "strxdel";
     }
     void likePatterns() {
         QFETCH(QString, pattern);
@@ -182,6 +189,8 @@ private slots:
         const QString jet = m_dir.filePath("jet.mdb"), locked = m_dir.filePath("locked.mdb");
         const bool copied = QFile::copy(OLV_REALWORLD_DIR "/mdb/jet4-adox-empty.mdb", jet);
         exec(m_dir.filePath("nodata.mdb"), "CREATE TABLE Customers (Id INTEGER, Name TEXT)");
+        exec(m_dir.filePath("norowid.mdb"), "CREATE TABLE DATA (O TEXT, P TEXT, V TEXT, PRIMARY KEY (O, P, V)) "
+                                            "WITHOUT ROWID; INSERT INTO DATA VALUES ('OlObjA', 'Name', 'Lamp')");
         Store::createIfMissing(locked);
         m_locker = std::make_unique<SQLite::Database>(locked.toStdString(), SQLite::OPEN_READWRITE);
         m_locker->exec("BEGIN EXCLUSIVE");
@@ -189,6 +198,7 @@ private slots:
         QTest::newRow("text") << text.fileName() << "not a database";
         QTest::newRow("Jet") << (copied ? jet : "") << "not a database";
         QTest::newRow("no DATA") << m_dir.filePath("nodata.mdb") << "DATA";
+        QTest::newRow("without row numbers") << m_dir.filePath("norowid.mdb") << "WITHOUT ROWID";
         QTest::newRow("locked") << locked << "locked"; // waits out the busy timeout
     }
     void unusableFilesAreRefusedAndLeftAlone() {
@@ -205,6 +215,134 @@ private slots:
         QVERIFY2(message.contains(reason) && message.contains(path), qPrintable(message));
         QCOMPARE(bytesOf(path), before);
         QCOMPARE(QFileInfo::exists(path), reason != "not exist");
+    }
+
+    void numbersAndBlobsStoredByOtherProgramsAreFoundAsTheirText() {
+        QFile::remove(m_path);
+        exec(m_path, "CREATE TABLE DATA (O, P, V); INSERT INTO DATA VALUES ('OlObjN', 'size', 42), "
+                     "('OlObjR', 'weight', 4.5), ('OlObjB', 'code', X'416243'), ('OlObjT', 'size', '42'), "
+                     "('OlObjZ', 'none', NULL)");
+        for (int pass = 0; pass < 2; ++pass) { // scanned, then through the indexes the first open made
+            Database d(m_path, pass ? Database::Indexes::Repair : Database::Indexes::Leave);
+            QCOMPARE(d.findObjects("42", false), (QStringList{"OlObjN", "OlObjT"}));
+            QCOMPARE(d.findObjects("4.5", false), QStringList{"OlObjR"});
+            QCOMPARE(d.findObjects("ABC", false), QStringList{"OlObjB"});
+            QCOMPARE(d.findObjects("4", true), (QStringList{"OlObjN", "OlObjR", "OlObjT"}));
+            QCOMPARE(d.findObjects("", true).size(), 4); // every object holding a value
+        }
+    }
+
+    void aWriterHoldingTheLockIsWaitedFor() {
+        add({{"OlObjA", kName, "Lamp"}});
+        SQLite::Database other(m_path.toStdString(), SQLite::OPEN_READWRITE);
+        other.exec("BEGIN IMMEDIATE; INSERT INTO DATA VALUES ('OlObjO', 'Name', 'other')");
+        std::thread release([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            other.exec("COMMIT");
+        });
+        FakeClock clock;
+        clock.time = QDateTime(QDate(2002, 1, 3), QTime(12, 0));
+        Database d = db();
+        // Reads first, then writes: a deferred transaction would fail at once here.
+        const QString id = d.createObject(clock, [&](const QString& id) -> std::optional<QList<Row>> {
+            return QList<Row>{{id, kName, d.valueOf("OlObjA", kName)}};
+        });
+        release.join();
+        QCOMPARE(id, QStringLiteral("OlObj20020103120000"));
+        d.appendAll({{"OlObjA", "colour", "red"}});
+        QCOMPARE(db().rowsOf(id), (QList<Row>{{id, kName, "Lamp"}}));
+        QCOMPARE(db().findObjects("other", false), QStringList{"OlObjO"});
+    }
+
+    void twoProcessesMakingObjectsAtOnceGetDistinctIdentifiers() {
+        // Both start from the same second and wait for nothing but each other.
+        QList<QProcess*> makers;
+        for (const char* who : {"first", "second"}) {
+            auto p = new QProcess(this);
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert("OLV_MAKE_OBJECTS", m_path + QLatin1Char('|') + who);
+            p->setProcessEnvironment(env);
+            p->start(QCoreApplication::applicationFilePath(), {});
+            makers << p;
+        }
+        for (QProcess* p : makers) {
+            QVERIFY(p->waitForFinished(60000));
+            QVERIFY2(p->exitCode() == 0, p->readAllStandardError().constData());
+        }
+        SQLite::Database check(m_path.toStdString(), SQLite::OPEN_READONLY);
+        SQLite::Statement q(check, "SELECT count(*), count(DISTINCT O), max(n) FROM "
+                                   "(SELECT O, count(*) AS n FROM DATA GROUP BY O)");
+        QVERIFY(q.executeStep());
+        QCOMPARE(q.getColumn(0).getInt(), 100); // objects
+        QCOMPARE(q.getColumn(2).getInt(), 2);   // each with its own two rows, none merged
+    }
+
+    void theIndexAgreesWithDataAfterAVacuumWithoutIt() {
+        QList<Row> rows;
+        for (int i = 0; i < 300; ++i) rows.push_back({QStringLiteral("OlObj%1").arg(i, 3, 10, QLatin1Char('0')), kName,
+                                                       QStringLiteral("item number %1 of the shelf").arg(i)});
+        add(rows);
+        QCOMPARE(find("number 250 of", true), QStringList{"OlObj250"});
+        // In the shell: the indexes dropped, rows deleted, VACUUM renumbers what is left.
+        exec(m_path, "DROP INDEX DATA_O_NOCASE; DROP INDEX DATA_V_NOCASE; DROP INDEX DATA_O_NONASCII; "
+                     "DROP INDEX DATA_V_NONTEXT; DELETE FROM DATA WHERE O < 'OlObj100'; VACUUM");
+        QCOMPARE(find("number 250 of", true), QStringList{"OlObj250"});
+        QCOMPARE(find("of the shelf", true).size(), 200);
+        // A sound index is left alone: opening again writes nothing.
+        const QByteArray before = bytesOf(m_path);
+        db().findObjects("shelf", true);
+        QCOMPARE(bytesOf(m_path), before);
+        // Rows renumbered by a VACUUM with every helper in place keep agreeing too.
+        exec(m_path, "DELETE FROM DATA WHERE O < 'OlObj200'; VACUUM");
+        QCOMPARE(find("number 250 of", true), QStringList{"OlObj250"});
+    }
+
+    void largeFilesGetTheirIndexesThroughTheMakerWhichMayCancel() {
+        {
+            SQLite::Database raw(m_path.toStdString(), SQLite::OPEN_READWRITE);
+            SQLite::Transaction t(raw);
+            SQLite::Statement insert(raw, "INSERT INTO DATA VALUES (?, 'Name', ?)");
+            for (int i = 0; i < 60000; ++i) {
+                insert.reset();
+                insert.bind(1, QStringLiteral("OlObj%1").arg(i).toStdString());
+                insert.bind(2, QStringLiteral("thing %1 in the cellar").arg(i).toStdString());
+                insert.exec();
+            }
+            t.commit();
+        }
+        const QByteArray before = bytesOf(m_path);
+        Store store(m_path);
+        QList<double> shares;
+        int asked = 0;
+        bool cancel = true;
+        const auto maker = [&](const IndexRepair& repair) {
+            ++asked;
+            if (!repair.large() || repair.growthBytes() <= 0 || repair.path != m_path) return false;
+            try {
+                repair.run([&](double share) {
+                    shares << share;
+                    return !(cancel && share > 0.3);
+                });
+            } catch (const Cancelled&) {
+                return false;
+            }
+            return true;
+        };
+        store.setIndexMaker(maker);
+        // Called off half-way: the file is as it was, and searched by scanning for this run.
+        QCOMPARE(store.open().findObjects("thing 59999 in", true), QStringList{"OlObj59999"});
+        QCOMPARE(bytesOf(m_path), before);
+        QCOMPARE(store.open().findObjects("thing 12", false), QStringList{});
+        QCOMPARE(asked, 1);
+        // Another run of the program makes them, the share growing to the whole.
+        Store again(m_path);
+        cancel = false;
+        shares.clear();
+        again.setIndexMaker(maker);
+        QCOMPARE(again.open().findObjects("thing 59999 in", true), QStringList{"OlObj59999"});
+        QCOMPARE(asked, 2);
+        QVERIFY(std::is_sorted(shares.begin(), shares.end()) && shares.last() == 1.0 && shares.size() > 10);
+        QVERIFY(!again.open().repair().needed());
     }
 
     void theStockShellSharesTheFileWithoutPuttingTheIndexOutOfStep() {
@@ -226,5 +364,29 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(StoreTest)
+// The second process of twoProcessesMakingObjectsAtOnce...: makes 50 objects in the file and ends.
+static int makeObjects(const QString& job) {
+    const QString path = job.section(QLatin1Char('|'), 0, 0), who = job.section(QLatin1Char('|'), 1);
+    FakeClock clock;
+    clock.time = QDateTime(QDate(2002, 1, 3), QTime(12, 0));
+    try {
+        Database db(path);
+        for (int i = 0; i < 50; ++i)
+            db.createObject(clock, [&](const QString& id) -> std::optional<QList<Row>> {
+                return QList<Row>{{id, kName, who + QString::number(i)}, {id, "maker", who}};
+            });
+    } catch (const StoreError& e) {
+        fprintf(stderr, "%s\n", qPrintable(e.message()));
+        return 1;
+    }
+    return 0;
+}
+
+int main(int argc, char* argv[]) {
+    if (qEnvironmentVariableIsSet("OLV_MAKE_OBJECTS")) return makeObjects(qEnvironmentVariable("OLV_MAKE_OBJECTS"));
+    QCoreApplication app(argc, argv);
+    StoreTest test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "test_store.moc"

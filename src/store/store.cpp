@@ -134,11 +134,16 @@ std::string oneOf(qsizetype n) {
     return sql + ")";
 }
 
-// "V LIKE ? ESCAPE '\' OR ..." for n patterns.
-std::string likeAny(qsizetype n) {
-    std::string sql;
-    for (qsizetype i = 0; i < n; ++i) sql += i ? " OR V LIKE ? ESCAPE '\\'" : "V LIKE ? ESCAPE '\\'";
-    return n > 1 ? "(" + sql + ")" : sql;
+// V is like one of n patterns, bound from parameter first on. LIKE passes over blobs, which
+// other programs may have stored: they are compared as their text.
+std::string likeAny(qsizetype n, int first = 1) {
+    const auto any = [&](const std::string& value) {
+        std::string sql;
+        for (qsizetype i = 0; i < n; ++i)
+            sql += (i ? " OR " : "") + value + " LIKE ?" + std::to_string(first + i) + " ESCAPE '\\'";
+        return sql;
+    };
+    return "(" + any("V") + " OR (typeof(V) = 'blob' AND (" + any("CAST(V AS TEXT)") + ")))";
 }
 
 QString escapeLike(QString s) {
@@ -564,8 +569,8 @@ QStringList Database::objectsMatching(const QString& pattern) {
     const QString match = m_hasTrigrams ? trigramQuery(p.literalRuns()) : QString();
     if (match.isEmpty()) return scanObjects(likeAny(likes->size()), *likes);
     SQLite::Statement& q = statement(std::string("SELECT O FROM DATA WHERE rowid IN (SELECT rowid FROM ") +
-                                     kTrigramTable + " WHERE " + kTrigramTable + " MATCH ?) AND " +
-                                     likeAny(likes->size()) + " ORDER BY rowid");
+                                     kTrigramTable + " WHERE " + kTrigramTable + " MATCH ?1) AND " +
+                                     likeAny(likes->size(), 2) + " ORDER BY rowid");
     q.bind(1, match.toStdString());
     bindAll(q, *likes, 2);
     QStringList ids;

@@ -1,0 +1,191 @@
+// The commands behind the windows, called directly: the search with its root text and count rule,
+// related objects, the property view, making objects, classes, collections and web links, and
+// cloning.
+
+#include "commands/objects.h"
+#include "commands/properties.h"
+#include "commands/search.h"
+
+#include <QtTest>
+#include <SQLiteCpp/SQLiteCpp.h>
+
+using namespace olv;
+
+namespace {
+
+// A clock standing still unless a command waits for the next second.
+struct StillClock : Clock {
+    QDateTime time{QDate(2002, 1, 3), QTime(12, 53, 22, 100)};
+    QDateTime now() const override { return time; }
+    void sleepMs(int ms) override { time = time.addMSecs(ms); }
+};
+
+const QString kFirst = QStringLiteral("OlObj20020103125322");
+const QString kSecond = QStringLiteral("OlObj20020103125323");
+const QString kThird = QStringLiteral("OlObj20020103125324");
+const QString kBook = QStringLiteral("OlObj19990101000001");
+
+QStringList shown(const QList<Row>& rows) {
+    QStringList list;
+    for (const Row& r : rows) list << r.o + '|' + r.p + '|' + r.v;
+    return list;
+}
+
+} // namespace
+
+class CommandsTest : public QObject {
+    Q_OBJECT
+    QTemporaryDir m_dir;
+    Store m_store{m_dir.filePath("Olv.mdb")};
+    StillClock m_clock;
+    ObjectCommands objects() { return ObjectCommands(m_store, m_clock); }
+    void add(const QList<Row>& rows) { m_store.open().appendAll(rows); }
+    QList<Row> rows() {
+        SQLite::Database db(m_store.path().toStdString(), SQLite::OPEN_READONLY);
+        SQLite::Statement q(db, "SELECT O, P, V FROM DATA ORDER BY rowid");
+        QList<Row> all;
+        while (q.executeStep())
+            all.push_back({QString::fromUtf8(q.getColumn(0).getText()), QString::fromUtf8(q.getColumn(1).getText()),
+                           QString::fromUtf8(q.getColumn(2).getText())});
+        return all;
+    }
+
+private slots:
+    void init() {
+        QFile::remove(m_store.path());
+        Store::createIfMissing(m_store.path());
+        m_clock = StillClock();
+    }
+
+    void searchAsksAboveTenAndTitlesTheRootByTheSearchedObject() {
+        QVERIFY(!SearchCommand::asksFirst(10) && SearchCommand::asksFirst(11));
+        QCOMPARE(SearchCommand::countQuestion(11), QStringLiteral("11objects"));
+        add({{"OlObjLamp", kName, "Lamp"}, {"OlObjShade", kBelongsTo, "OlObjLamp"}, {"OlObjShade", "colour", "Red"},
+             {"OlObjPot", "colour", "red"}, {"OlObjPot", kName, ""}});
+        SearchCommand search(m_store);
+        QCOMPARE(search.rootText("red"), QStringLiteral("Result"));
+        QCOMPARE(search.rootText("OlObjLamp"), QStringLiteral("Lamp"));
+        QCOMPARE(search.rootText("OlObjNone"), QStringLiteral("N/A"));
+        QCOMPARE(search.rootText("olobjLamp"), QStringLiteral("Result")); // the prefix is exact
+        const QStringList found = search.find("RED", false);
+        QCOMPARE(found, (QStringList{"OlObjShade", "OlObjPot"}));
+        // Unnamed objects show their identifier; an empty name is still a name.
+        QCOMPARE(search.nodes("OlObjX|", found + QStringList{"OlObjLamp", "OlObjNoRows"}),
+                 (QList<std::pair<QString, QString>>{{"OlObjX|OlObjShade", "OlObjShade"},
+                                                     {"OlObjX|OlObjPot", ""},
+                                                     {"OlObjX|OlObjLamp", "Lamp"},
+                                                     {"OlObjX|OlObjNoRows", "OlObjNoRows"}}));
+        QCOMPARE(search.related("OlObjLamp"), QStringList{"OlObjShade"});
+        QCOMPARE(search.related("OlObjShade|OlObjLamp"), QStringList{}); // a related node's key names no value
+        QCOMPARE(objectIdOf("a|b|c"), QStringLiteral("b|c"));
+    }
+
+    void propertyViewShowsLinksByNameAndTheClassOfExactlyTOO() {
+        add({{kBook, kTOO, kClassValue}, {kBook, kName, "book"}, {"OlObjA", "too", "mine"}, {"OlObjA", kTOO, kBook},
+             {"OlObjA", kBelongsTo, "OlObjGone"}, {"OlObjA", "note", "see OlObj1"}, {"OlObjB", "Too", "x"}});
+        Database db = m_store.open();
+        PropertyView a = propertiesOf(db, "OlObjA");
+        QCOMPARE(a.caption.value_or("none"), QStringLiteral("class: book"));
+        QCOMPARE(a.cells, (QList<std::pair<QString, QString>>{{"too", "mine"},
+                                                              {kBelongsTo, "N/A [ OlObjGone ]"},
+                                                              {"note", "see OlObj1"}}));
+        QCOMPARE(propertiesOf(db, kBook).caption.value_or("none"), QStringLiteral("Class"));
+        QVERIFY(!propertiesOf(db, "OlObjB").caption); // a "Too" row is no class: the caption stays
+    }
+
+    void newObjectWritesItsRowsOrNothing_data() {
+        QTest::addColumn<QString>("cls");
+        QTest::addColumn<bool>("makeClass");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("owner");
+        QTest::addColumn<QStringList>("pairs"); // P1, V1, P2, V2
+        QTest::addColumn<int>("outcome");
+        QTest::addColumn<QStringList>("written"); // P|V of the new object
+        using O = ObjectCommands::Outcome;
+        const QString too = "TOO|" + kBook;
+        QTest::newRow("plain") << "BOOK" << false << "Emma" << "" << QStringList{"year", "1815", "", "x"} << int(O::Made)
+                               << QStringList{too, "Name|Emma", "year|1815"};
+        QTest::newRow("owner") << "book" << false << "Emma" << "OlObjShelf" << QStringList{} << int(O::Made)
+                               << QStringList{too, "Name|Emma", "BelongsTo|OlObjShelf"};
+        QTest::newRow("class") << "ignored" << true << "vehicle" << "" << QStringList{" ", "v", "TOO", "x"}
+                               << int(O::Made) << QStringList{"TOO|OlValClass", "Name|vehicle", "TOO|x"};
+        QTest::newRow("blank name") << "book" << false << "  " << "" << QStringList{} << int(O::Refused) << QStringList{};
+        QTest::newRow("no such class") << "car" << false << "Beetle" << "" << QStringList{} << int(O::UnknownClass)
+                                       << QStringList{};
+    }
+    void newObjectWritesItsRowsOrNothing() {
+        QFETCH(QString, cls);
+        QFETCH(bool, makeClass);
+        QFETCH(QString, name);
+        QFETCH(QString, owner);
+        QFETCH(QStringList, pairs);
+        QFETCH(int, outcome);
+        QFETCH(QStringList, written);
+        const QList<Row> seed = {{kBook, kTOO, kClassValue}, {kBook, kName, "book"}, {"OlObjCar", kName, "car"}};
+        add(seed);
+        ObjectCommands::NewObject input{cls, makeClass, name, owner, {}};
+        for (int i = 0; i + 1 < pairs.size(); i += 2) input.properties.push_back({pairs[i], pairs[i + 1]});
+        QCOMPARE(int(objects().newObject(input)), outcome);
+        QStringList pv;
+        for (const Row& r : rows().mid(seed.size())) {
+            QCOMPARE(r.o, kFirst);
+            pv << r.p + '|' + r.v;
+        }
+        QCOMPARE(pv, written);
+    }
+
+    void classesAreMadeOnceOnFirstUse() {
+        QCOMPARE(objects().classOnFirstUse("URL"), kFirst);
+        QCOMPARE(objects().classOnFirstUse("url"), kFirst); // found in any letter case
+        // A web link whose name is missing still makes its class; the hints are stored as typed.
+        init();
+        QCOMPARE(objects().newURL("http://www.", "required", "e.g. Formula 1", " "), ObjectCommands::Outcome::Refused);
+        QCOMPARE(objects().newURL("http://x.example/", "Ferrari", "e.g. Formula 1", "e.g. realtime news "),
+                 ObjectCommands::Outcome::Made);
+        QCOMPARE(shown(rows()), (QStringList{kFirst + "|TOO|OlValClass", kFirst + "|Name|URL", kSecond + "|TOO|" + kFirst,
+                                             kSecond + "|Name|Ferrari", kSecond + "|URL|http://x.example/",
+                                             kSecond + "|Topic|e.g. Formula 1", kSecond + "|Description|e.g. realtime news "}));
+        // A collection named like its hint is refused before its class is made.
+        init();
+        QCOMPARE(objects().newCollection("required : e.g. Robert's coins", "coin", ""), ObjectCommands::Outcome::Refused);
+        QVERIFY(rows().isEmpty());
+        QCOMPARE(objects().newCollection("Robert's coins", "  ", "dad's"), ObjectCommands::Outcome::Made);
+        QCOMPARE(objects().newCollection("Required stamps", "", ""), ObjectCommands::Outcome::Made);
+        QCOMPARE(shown(rows()), (QStringList{kFirst + "|TOO|OlValClass", kFirst + "|Name|collection",
+                                             kSecond + "|TOO|" + kFirst, kSecond + "|Name|Robert's coins",
+                                             kSecond + "|Description|dad's", kThird + "|TOO|" + kFirst,
+                                             kThird + "|Name|Required stamps"}));
+    }
+
+    void cloneCopiesEveryRowUnderANewIdentifierWithTheMark() {
+        add({{"OlObjFern", kName, "Fern"}, {"OlObjFern", "colour", "green"}, {"OlObjFern", "colour", "green"}});
+        const QString first = objects().clone("OlObjGarden|OlObjFern"); // a related node's key
+        QCOMPARE(first, kFirst);
+        const QString second = objects().clone(first);
+        QCOMPARE(second, kSecond); // waited for the next second
+        QCOMPARE(objects().clone("no such object"), kThird);
+        QCOMPARE(shown(rows().mid(3)),
+                 (QStringList{kFirst + "|Name|Fern", kFirst + "|colour|green", kFirst + "|colour|green", kFirst + "|EXTRA|CLONED::",
+                              kSecond + "|Name|Fern", kSecond + "|colour|green", kSecond + "|colour|green",
+                              kSecond + "|EXTRA|CLONED::", kSecond + "|EXTRA|CLONED::", kThird + "|EXTRA|CLONED::"}));
+        QCOMPARE(SearchCommand(m_store).find(ObjectCommands::kCloneMark, false), (QStringList{kFirst, kSecond, kThird}));
+    }
+
+    void aFailingWriteLeavesNothingAndSaysWhichFile() {
+        add({{"OlObjFern", kName, "Fern"}, {"OlObjFern", "colour", "green"}});
+        SQLite::Database(m_store.path().toStdString(), SQLite::OPEN_READWRITE)
+            .exec("CREATE TRIGGER refuse BEFORE INSERT ON DATA WHEN new.P = 'colour' "
+                  "BEGIN SELECT RAISE(ABORT, 'disk trouble'); END");
+        QString message;
+        try {
+            objects().clone("OlObjFern");
+        } catch (const StoreError& e) {
+            message = e.message();
+        }
+        QVERIFY2(message.contains(m_store.path()) && message.contains("disk trouble"), qPrintable(message));
+        QCOMPARE(rows().size(), 2);
+    }
+};
+
+QTEST_GUILESS_MAIN(CommandsTest)
+#include "test_commands.moc"
