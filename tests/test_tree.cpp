@@ -60,6 +60,25 @@ private slots:
         QCOMPARE(d.h.ctx.currentObjectId, kFern);
     }
 
+    void shouldHandOverTheSelectionWholeOrNotAtAll() {
+        MainWindowDriver d;
+        addGarden(d.h);
+        d.h.add({{obj(6), kName, "Shed"}, {obj(6), "too", "a row of the user's own"}});
+        d.search("", true);
+        d.clickNode(d.nodeWithKey(kFern));
+        d.clickNode(d.nodeWithKey(obj(6)));
+        // Only exactly "TOO" is the class: "too" is shown, and the caption stays.
+        QCOMPARE(d.gridRows(), (QStringList{"|", "Name|Shed", "too|a row of the user's own"}));
+        QCOMPARE(d.frameCaption(), QStringLiteral("class: Plant"));
+        // The file goes away: the click says so, and hands over neither half of the selection.
+        d.h.prompter.fileAnswers << d.h.dir.filePath("gone.mdb");
+        d.action("mnuFileDatabase")->trigger();
+        d.clickNode(d.nodeWithKey(kFern));
+        QCOMPARE(d.h.prompter.texts(Prompt::Error).size(), 1);
+        QCOMPARE(d.h.clipboard.content, obj(6));
+        QCOMPARE(d.h.ctx.currentObjectId, obj(6));
+    }
+
     void shouldPreviewPicturesAndOpenAddressesAndNotes() {
         MainWindowDriver d;
         auto write = [&](const QString& name, const QByteArray& bytes) {
