@@ -69,7 +69,7 @@ bool makeIndexesWithProgress(QWidget* parent, Prompter& prompter, const IndexRep
     QProgressDialog dialog(
         QStringLiteral("Olv is making the search indexes of\n%1\n\nThis is done once for a file. "
                        "It takes a little while and makes the file about %2 larger.")
-            .arg(QDir::toNativeSeparators(repair.path), locale.formattedDataSize(repair.growthBytes())),
+            .arg(QDir::toNativeSeparators(repair.path), locale.formattedDataSize(repair.growthBytes(), 0, QLocale::DataSizeSIFormat)),
         QStringLiteral("Cancel"), 0, 1000, parent);
     dialog.setObjectName(QStringLiteral("dlgIndexes"));
     dialog.setWindowTitle(kAppTitle);
