@@ -30,7 +30,7 @@ signals:
 private:
     void Form_Load();
     void txtURL_KeyPress();
-    void pageArrived(bool ok);
+    void pageArrived(bool ok, const QByteArray& contentType);
     void cmdAdd_Click();
 
     Context& m_ctx;

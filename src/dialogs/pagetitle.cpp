@@ -1,31 +1,14 @@
 #include "pagetitle.h"
 
+#include "pagecharset.h"
+
 #include <QHash>
-#include <QStringDecoder>
 #include <QStringView>
 #include <array>
 
 namespace olv {
 
 namespace {
-
-// Windows-1252 differs from Latin-1 only in 0x80-0x9F. The five bytes it leaves undefined keep
-// their C1 code points, as browsers do.
-constexpr std::array<char16_t, 32> kCp1252High = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-char32_t cp1252(char32_t code) {
-    return code >= 0x80 && code <= 0x9F ? kCp1252High[code - 0x80] : code;
-}
-
-QString fromCp1252(QByteArrayView bytes) {
-    QString text(bytes.size(), Qt::Uninitialized);
-    for (qsizetype i = 0; i < bytes.size(); ++i)
-        text[i] = QChar(char16_t(cp1252(static_cast<unsigned char>(bytes[i]))));
-    return text;
-}
 
 // Latin-1 entity names, in code point order from U+00A0.
 constexpr std::array<const char*, 96> kLatin1Names = {
@@ -46,9 +29,22 @@ struct NamedReference {
     char16_t code;
 };
 
-// The other names that turn up in page titles: markup, punctuation, symbols, Greek letters.
+// The markup names old pages also write without the semicolon.
+constexpr NamedReference kLegacyNames[] = {
+    {"amp", u'&'}, {"lt", u'<'}, {"gt", u'>'},   {"quot", u'"'},   {"AMP", u'&'},
+    {"LT", u'<'},  {"GT", u'>'}, {"QUOT", u'"'}, {"COPY", 0x00A9}, {"REG", 0x00AE},
+};
+constexpr qsizetype kLongestLegacyName = 6; // "frac12", "plusmn", ...
+
+// Names that begin with a legacy one, so that "&notin;" is not read as "&not" and "in;".
+constexpr NamedReference kLongerNames[] = {
+    {"notin", 0x2209},  {"notni", 0x220C},  {"parallel", 0x2225},      {"centerdot", 0x00B7},
+    {"copysr", 0x2117}, {"timesb", 0x22A0}, {"divideontimes", 0x22C7}, {"ltimes", 0x22C9},
+    {"ltdot", 0x22D6},  {"gtdot", 0x22D7},
+};
+
+// The other names that turn up in page titles: punctuation, symbols, Greek letters.
 constexpr NamedReference kOtherNames[] = {
-    {"amp", u'&'},       {"lt", u'<'},        {"gt", u'>'},       {"quot", u'"'},
     {"apos", u'\''},     {"OElig", 0x0152},   {"oelig", 0x0153},  {"Scaron", 0x0160},
     {"scaron", 0x0161},  {"Yuml", 0x0178},    {"fnof", 0x0192},   {"circ", 0x02C6},
     {"tilde", 0x02DC},   {"ensp", 0x2002},    {"emsp", 0x2003},   {"thinsp", 0x2009},
@@ -76,11 +72,24 @@ constexpr NamedReference kOtherNames[] = {
     {"psi", 0x03C8},     {"omega", 0x03C9},
 };
 
-const QHash<QString, char16_t>& namedReferences() {
+// The names browsers also take without the semicolon.
+const QHash<QString, char16_t>& legacyReferences() {
     static const QHash<QString, char16_t> table = [] {
         QHash<QString, char16_t> t;
         for (std::size_t i = 0; i < kLatin1Names.size(); ++i)
             t.insert(QString::fromLatin1(kLatin1Names[i]), char16_t(0xA0 + i));
+        for (const NamedReference& r : kLegacyNames)
+            t.insert(QString::fromLatin1(r.name), r.code);
+        return t;
+    }();
+    return table;
+}
+
+const QHash<QString, char16_t>& namedReferences() {
+    static const QHash<QString, char16_t> table = [] {
+        QHash<QString, char16_t> t = legacyReferences();
+        for (const NamedReference& r : kLongerNames)
+            t.insert(QString::fromLatin1(r.name), r.code);
         for (const NamedReference& r : kOtherNames)
             t.insert(QString::fromLatin1(r.name), r.code);
         return t;
@@ -126,22 +135,30 @@ QString referenceAt(const QString& t, qsizetype i, qsizetype& used) {
         used = j - i;
         if (code == 0 || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) code = 0xFFFD;
         // Pages written on Windows put their code page's bytes into numeric references.
-        code = cp1252(code);
+        if (code >= 0x80 && code <= 0x9F) code = windows1252(static_cast<unsigned char>(code));
         return QString::fromUcs4(&code, 1);
     }
     while (j < t.size() && isAsciiAlnum(t[j]))
         ++j;
     if (j == i + 1) return {};
     const QString name = t.mid(i + 1, j - i - 1);
-    const bool terminated = j < t.size() && t[j] == u';';
-    // Old pages leave the semicolon off the commonest ones.
-    if (!terminated && name != u"amp" && name != u"lt" && name != u"gt" && name != u"quot" &&
-        name != u"nbsp")
-        return {};
-    const auto found = namedReferences().constFind(name);
-    if (found == namedReferences().constEnd()) return {};
-    used = j - i + (terminated ? 1 : 0);
-    return QString(QChar(*found));
+    if (j < t.size() && t[j] == u';') {
+        const auto found = namedReferences().constFind(name);
+        if (found != namedReferences().constEnd()) {
+            used = j - i + 1;
+            return QString(QChar(*found));
+        }
+    }
+    // Old pages leave the semicolon off: browsers then take the longest legacy name the
+    // letters start with, so "&copy2024" is "©2024" and "&ampx" is "&x".
+    for (qsizetype n = std::min(name.size(), kLongestLegacyName); n >= 2; --n) {
+        const auto found = legacyReferences().constFind(name.first(n));
+        if (found != legacyReferences().constEnd()) {
+            used = n + 1;
+            return QString(QChar(*found));
+        }
+    }
+    return {};
 }
 
 QString foldWhiteSpace(const QString& text) {
@@ -209,21 +226,16 @@ bool contentSkipped(const QString& name) {
 
 } // namespace
 
-QString decodePage(const QByteArray& bytes) {
+QString decodePage(const QByteArray& bytes, QByteArrayView contentType) {
+    const QByteArray encoding = pageEncoding(bytes, contentType);
     QByteArrayView view(bytes);
-    if (view.startsWith("\xEF\xBB\xBF")) {
-        QStringDecoder utf8(QStringDecoder::Utf8);
-        return utf8(view.sliced(3));
-    }
-    if (view.startsWith("\xFF\xFE") || view.startsWith("\xFE\xFF")) {
-        QStringDecoder utf16(view.startsWith("\xFF\xFE") ? QStringDecoder::Utf16LE
-                                                         : QStringDecoder::Utf16BE);
-        return utf16(view.sliced(2));
-    }
-    // Stateful, so that a sequence cut off at the end is held back rather than counted as wrong.
-    QStringDecoder utf8(QStringDecoder::Utf8);
-    const QString text = utf8(view);
-    return utf8.hasError() ? fromCp1252(view) : text;
+    // The byte-order mark chose the encoding and is no part of the text.
+    if (encoding == "UTF-8" && view.startsWith("\xEF\xBB\xBF"))
+        view = view.sliced(3);
+    else if (encoding.startsWith("UTF-16") &&
+             (view.startsWith("\xFF\xFE") || view.startsWith("\xFE\xFF")))
+        view = view.sliced(2);
+    return decodeAs(view, encoding);
 }
 
 QString decodeCharacterReferences(const QString& text) {
@@ -247,7 +259,8 @@ QString pageTitleOfText(const QString& s) {
     const QString title = QStringLiteral("title");
     for (qsizetype pos = s.indexOf(u'<'); pos >= 0; pos = s.indexOf(u'<', pos)) {
         if (QStringView(s).mid(pos, 4) == u"<!--") {
-            const qsizetype end = s.indexOf(u"-->", pos + 4);
+            // Searched from the opening's dashes: "<!-->" and "<!--->" are empty comments.
+            const qsizetype end = s.indexOf(u"-->", pos + 2);
             if (end < 0) return {};
             pos = end + 3;
             continue;
@@ -285,8 +298,8 @@ QString pageTitleOfText(const QString& s) {
     return {};
 }
 
-QString pageTitle(const QByteArray& page) {
-    return pageTitleOfText(decodePage(page));
+QString pageTitle(const QByteArray& page, QByteArrayView contentType) {
+    return pageTitleOfText(decodePage(page, contentType));
 }
 
 } // namespace olv

@@ -15,7 +15,7 @@ NetworkDownloader::NetworkDownloader(QObject* parent)
 void NetworkDownloader::download(const QUrl& url, const QString& file, Done done) {
     auto out = std::make_shared<QFile>(file);
     if (!out->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        QTimer::singleShot(0, this, [done] { done(false); });
+        QTimer::singleShot(0, this, [done] { done(false, {}); });
         return;
     }
     QNetworkRequest request(url);
@@ -51,8 +51,9 @@ void NetworkDownloader::download(const QUrl& url, const QString& file, Done done
         const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
         const bool ok = *enough || (!*timedOut && reply->error() == QNetworkReply::NoError &&
                                     (status == 0 || (status >= 200 && status < 300)));
+        const QByteArray contentType = reply->rawHeader("Content-Type");
         reply->deleteLater();
-        done(ok);
+        done(ok, contentType);
     });
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // Downloading a web page to a file without blocking the window.
 
+#include <QByteArray>
 #include <QObject>
 #include <QString>
 #include <QUrl>
@@ -13,10 +14,11 @@ namespace olv {
 class Downloader : public QObject {
     Q_OBJECT
 public:
-    using Done = std::function<void(bool ok)>;
+    using Done = std::function<void(bool ok, const QByteArray& contentType)>;
     using QObject::QObject;
     // Writes the body of url (its first maxBytes at most) to file and then calls done on this
-    // thread: ok is false for a failed request, an HTTP error status or a timeout.
+    // thread: ok is false for a failed request, an HTTP error status or a timeout; contentType
+    // is the reply's Content-Type header as sent (it may name the page's charset), or empty.
     virtual void download(const QUrl& url, const QString& file, Done done) = 0;
 };
 
