@@ -1,5 +1,6 @@
-// Every caption fits its designed place in every window. With OLV_SCREENSHOTS set to a folder, the
-// windows are also saved there as pictures to look at.
+// Every caption fits its designed place in every window, and screen readers get the captions as
+// shown. With OLV_SCREENSHOTS set to a folder, the windows are also saved there as pictures to
+// look at.
 
 #include "dialogs/frmnewcollection.h"
 #include "dialogs/frmnewobjectclass.h"
@@ -7,8 +8,12 @@
 #include "driver.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
+#include <QComboBox>
 #include <QLabel>
 #include <QMenu>
+#include <QMenuBar>
+#include <QTextEdit>
 
 using namespace olv;
 using namespace olv::test;
@@ -40,6 +45,52 @@ void check(QWidget* window, const QString& name) {
         window->grab().save(folder + QLatin1Char('/') + name + QStringLiteral(".png"));
 }
 
+QString spoken(QAccessibleInterface* i) { return i ? i->text(QAccessible::Name) : QString(); }
+QString spoken(QObject* o) { return spoken(QAccessible::queryAccessibleInterface(o)); }
+
+// The window's controls that screen readers get under another name than the caption they show,
+// or under no name at all.
+QStringList misnamed(QWidget* window) {
+    QStringList bad;
+    for (QWidget* w : window->findChildren<QWidget*>()) {
+        QString shown;
+        if (auto label = qobject_cast<QLabel*>(w)) shown = label->text();
+        else if (auto button = qobject_cast<QAbstractButton*>(w)) shown = button->text();
+        else if (auto frame = qobject_cast<QGroupBox*>(w)) shown = frame->title();
+        else if (auto menu = qobject_cast<QMenu*>(w)) shown = menu->title();
+        else if (!qobject_cast<QLineEdit*>(w) && !qobject_cast<QComboBox*>(w) &&
+                 !qobject_cast<QTextEdit*>(w) && !w->inherits("QTreeView") && !w->inherits("QTableView"))
+            continue;
+        if (w->objectName().isEmpty() || w->objectName().startsWith("qt_")) continue; // Qt's own parts
+        shown.remove('&');
+        if (shown.isEmpty() ? spoken(w).isEmpty() : spoken(w) != shown)
+            bad << w->objectName() + QStringLiteral(": ") + spoken(w);
+    }
+    return bad;
+}
+
+// A menu's items as shown, and as screen readers list them; separators as "-".
+QStringList shownItems(QWidget* menu) {
+    QStringList items;
+    for (QAction* a : menu->actions()) items << (a->isSeparator() ? "-" : QString(a->text()).remove('&'));
+    return items;
+}
+QStringList spokenItems(QWidget* menu) {
+    QStringList items;
+    QAccessibleInterface* i = QAccessible::queryAccessibleInterface(menu);
+    for (int c = 0; c < i->childCount(); ++c)
+        items << (i->child(c)->role() == QAccessible::Separator ? "-" : spoken(i->child(c)));
+    return items;
+}
+
+void checkDialog(QWidget* dialog) {
+    QVERIFY(dialog);
+    QAccessibleInterface* i = QAccessible::queryAccessibleInterface(dialog);
+    QCOMPARE(i->role(), QAccessible::Dialog);
+    QCOMPARE(spoken(i), dialog->windowTitle());
+    QCOMPARE(misnamed(dialog), QStringList());
+}
+
 } // namespace
 
 class CaptionTest : public QObject {
@@ -61,6 +112,57 @@ private slots:
         frmNewURL newUrl(d.h.ctx);
         for (QWidget* w : std::initializer_list<QWidget*>{&newObject, &newCollection, &newUrl})
             check(w, w->objectName());
+    }
+
+    void shouldGiveScreenReadersTheShownCaptions() {
+        MainWindowDriver d;
+        d.h.add({{obj(1), kTOO, kClassValue}, {obj(1), kName, "Plant"}, {obj(2), kTOO, obj(1)},
+                 {obj(2), kName, "Fern"}});
+        QAccessibleInterface* main = QAccessible::queryAccessibleInterface(&d.window);
+        QCOMPARE(main->role(), QAccessible::Window);
+        QCOMPARE(spoken(main), d.window.windowTitle());
+        QCOMPARE(misnamed(&d.window), QStringList());
+        for (QWidget* menu : d.window.findChildren<QMenu*>()) QCOMPARE(spokenItems(menu), shownItems(menu));
+        QCOMPARE(spokenItems(d.window.menuBar()), shownItems(d.window.menuBar()));
+
+        // The frame's caption follows the node clicked.
+        d.search("Fern");
+        d.clickNode(d.nodeWithKey(obj(2)));
+        QCOMPARE(d.frameCaption(), QStringLiteral("class: Plant"));
+        QCOMPARE(spoken(d.child<QGroupBox>("fraDATA")), d.frameCaption());
+
+        // The tree's menu is one of the application's windows while it is open.
+        QMenu* menu = d.window.treeMenu();
+        d.clickNode(d.nodeWithKey(obj(2)), Qt::RightButton);
+        QTRY_VERIFY(menu->isVisible());
+        QAccessibleInterface* app = QAccessible::queryAccessibleInterface(qApp);
+        QAccessibleInterface* popup = QAccessible::queryAccessibleInterface(menu);
+        QVERIFY(app->indexOfChild(popup) >= 0);
+        QCOMPARE(app->child(app->indexOfChild(popup)), popup);
+        QCOMPARE(popup->parent(), app);
+        QCOMPARE(popup->role(), QAccessible::PopupMenu);
+        QCOMPARE(spoken(popup), QStringLiteral("Tree1Object"));
+        QCOMPARE(spokenItems(menu), shownItems(menu));
+        QCOMPARE(popup->child(0)->parent(), popup);
+
+        // Its last item opens the new object dialog; the owner's name shows, and is spoken.
+        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(menu->actions().last()).center());
+        QTRY_VERIFY(!menu->isVisible());
+        QCOMPARE(app->indexOfChild(popup), -1);
+        auto newObject = d.h.windows.find<frmNewObjectClass>();
+        QVERIFY(newObject);
+        checkDialog(newObject);
+        auto owner = newObject->findChild<QLabel*>("lblObjectName");
+        QCOMPARE(owner->text(), QStringLiteral("Fern"));
+        QCOMPARE(spoken(owner), owner->text());
+        delete newObject;
+
+        d.action("mnuDBNewCollection")->trigger();
+        checkDialog(d.h.windows.find<frmNewCollection>());
+        d.action("mnuDBNewURL")->trigger();
+        checkDialog(d.h.windows.find<frmNewURL>());
+        for (QWidget* w : d.h.windows.windows())
+            if (w != &d.window) delete w;
     }
 };
 

@@ -12,6 +12,8 @@
 #include <QScreen>
 
 int main(int argc, char* argv[]) {
+    // Before the application exists, so that a screen reader's first look finds our interfaces.
+    olv::exposeToScreenReaders();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Olv"));
     olv::applyLook(app);

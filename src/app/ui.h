@@ -16,12 +16,24 @@ QRect twRect(int left, int top, int width, int height);
 // A small font and one widget style, so every caption fits its designed place.
 void applyLook(QApplication& app);
 
-// Sets the object name and the accessible name of a control in one go.
-template <class W> W* named(W* w, const char* objectName, const QString& accessibleName) {
+// Names a control with a caption (label, button, check box, frame). Screen readers get the
+// caption it shows from Qt, also after the caption changes.
+template <class W> W* named(W* w, const char* objectName) {
     w->setObjectName(QString::fromLatin1(objectName));
-    w->setAccessibleName(accessibleName);
     return w;
 }
+
+// Names a control without a caption of its own (box, tree, grid) and describes it briefly for
+// screen readers.
+template <class W> W* named(W* w, const char* objectName, const QString& description) {
+    w->setObjectName(QString::fromLatin1(objectName));
+    w->setAccessibleName(description);
+    return w;
+}
+
+// Lets screen readers tell the program's windows from its panes and reach open context menus.
+// Called before the first window is made.
+void exposeToScreenReaders();
 
 // Shows a busy cursor for as long as it lives.
 class BusyCursor {
@@ -41,7 +53,8 @@ private:
 
 class QLineEdit;
 namespace olv {
-// Makes a text box select its whole text whenever it receives focus, by keyboard or mouse, so
-// that typing replaces a hint such as "find".
+// Makes a text box select its whole text whenever it receives focus, by keyboard or mouse and
+// when its window first shows, so that typing replaces a hint such as "find". Coming back to the
+// window or out of a popup leaves half-typed text as it was.
 void selectAllOnFocus(QLineEdit* box);
 } // namespace olv

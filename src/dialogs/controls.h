@@ -35,7 +35,7 @@ inline void shrinkToFit(QWidget* w, const QString& caption, int room) {
 }
 
 inline QLabel* addLabel(QWidget* parent, const char* name, const QString& caption, QRect place) {
-    auto label = named(new QLabel(caption, parent), name, caption);
+    auto label = named(new QLabel(caption, parent), name);
     label->setGeometry(place);
     shrinkToFit(label, caption, place.width());
     return label;
@@ -51,7 +51,7 @@ inline QLineEdit* addBox(QWidget* parent, const char* name, const QString& text,
 
 inline QPushButton* addButton(QWidget* parent, const char* name, const QString& caption,
                               QRect place) {
-    auto button = named(new QPushButton(caption, parent), name, caption);
+    auto button = named(new QPushButton(caption, parent), name);
     button->setGeometry(place);
     button->setAutoDefault(true); // Enter presses a focused button, as Space does
     return button;

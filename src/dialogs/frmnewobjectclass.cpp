@@ -35,7 +35,6 @@ void frmNewObjectClass::buildControls() {
     setTextColor(lblBelongsTo, kGrey);
     m_lblObjectName =
         addLabel(this, "lblObjectName", QStringLiteral("ObjectName"), twRect(1080, 120, 4215, 255));
-    m_lblObjectName->setAccessibleName(QStringLiteral("owner"));
     setTextColor(m_lblObjectName, kBlue);
 
     auto line = named(new QFrame(this), "Line1", QStringLiteral("separator"));
@@ -43,8 +42,7 @@ void frmNewObjectClass::buildControls() {
     line->setFrameShadow(QFrame::Sunken);
     line->setGeometry(tw(120), tw(480) - 1, tw(5280 - 120), 3); // centred on the designed rule
 
-    m_chkClass = named(new QCheckBox(QStringLiteral("create a new class"), this), "chkClass",
-                       QStringLiteral("create a new class"));
+    m_chkClass = named(new QCheckBox(QStringLiteral("create a new class"), this), "chkClass");
     m_chkClass->setGeometry(twRect(720, 600, 1935, 195));
     connect(m_chkClass, &QCheckBox::toggled, this, &frmNewObjectClass::chkClass_Click);
 
@@ -67,8 +65,8 @@ void frmNewObjectClass::buildControls() {
     setTextColor(addLabel(this, "Label1", QStringLiteral("required"), twRect(3720, 1320, 735, 255)),
                  kRed);
 
-    auto frame = named(new QGroupBox(QStringLiteral("user definable properties"), this),
-                       "fraProperties", QStringLiteral("user definable properties"));
+    auto frame =
+        named(new QGroupBox(QStringLiteral("user definable properties"), this), "fraProperties");
     frame->setGeometry(twRect(120, 1800, 5175, 1335));
     addLabel(frame, "lblProperty", QStringLiteral("property name"), twRect(120, 360, 1695, 255));
     addLabel(frame, "lblValue", QStringLiteral("value"), twRect(2520, 360, 2295, 255));
@@ -77,8 +75,7 @@ void frmNewObjectClass::buildControls() {
                                  const QString& which, int top) {
         QLineEdit* p = addBox(frame, property, QString(), which + QStringLiteral(" property name"),
                               twRect(120, top, 2055, 285));
-        addLabel(frame, equals, QStringLiteral("="), twRect(2280, top + 15, 135, 255))
-            ->setAccessibleName(QStringLiteral("equals"));
+        addLabel(frame, equals, QStringLiteral("="), twRect(2280, top + 15, 135, 255));
         QLineEdit* v = addBox(frame, value, QString(), which + QStringLiteral(" value"),
                               twRect(2520, top, 2535, 285));
         return std::pair{p, v};

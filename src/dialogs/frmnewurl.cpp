@@ -165,16 +165,18 @@ void frmNewURL::txtURL_KeyPress() {
     m_page->close(); // the name is kept; the downloader writes through its own handle
     m_busy.emplace();
     QPointer<frmNewURL> self(this);
-    m_ctx.downloader->download(url, m_page->fileName(), [self](bool ok) {
-        if (self) self->pageArrived(ok);
-    });
+    m_ctx.downloader->download(url, m_page->fileName(),
+                               [self](bool ok, const QByteArray& contentType) {
+                                   if (self) self->pageArrived(ok, contentType);
+                               });
 }
 
-void frmNewURL::pageArrived(bool ok) {
+void frmNewURL::pageArrived(bool ok, const QByteArray& contentType) {
     QString title;
     if (ok && m_page) {
         QFile page(m_page->fileName());
-        if (page.open(QIODevice::ReadOnly)) title = pageTitle(page.read(kPageBytes));
+        // The server's charset outranks what the page says about itself.
+        if (page.open(QIODevice::ReadOnly)) title = pageTitle(page.read(kPageBytes), contentType);
     }
     m_page.reset();
     // A failed download or a page without a title leaves the name as it was, without a word.

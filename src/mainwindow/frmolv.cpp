@@ -67,11 +67,11 @@ void frmOlv::buildControls() {
     selectAllOnFocus(m_txtFind);
     connect(m_txtFind, &QLineEdit::returnPressed, this, &frmOlv::cmdFind_Click);
 
-    m_cmdFind = named(new QPushButton(QStringLiteral("Find"), client), "cmdFind", "Find");
+    m_cmdFind = named(new QPushButton(QStringLiteral("Find"), client), "cmdFind");
     m_cmdFind->setGeometry(twRect(3240, 120, 735, 255));
     connect(m_cmdFind, &QPushButton::clicked, this, &frmOlv::cmdFind_Click);
 
-    m_chkWildCardFind = named(new QCheckBox(QStringLiteral("wildcards"), client), "chkWildCardFind", "wildcards");
+    m_chkWildCardFind = named(new QCheckBox(QStringLiteral("wildcards"), client), "chkWildCardFind");
     m_chkWildCardFind->setGeometry(twRect(3000, 480, 1095, 255));
 
     auto line = named(new QFrame(client), "Line1", "separator");
@@ -79,19 +79,19 @@ void frmOlv::buildControls() {
     line->setFrameShadow(QFrame::Sunken);
     line->setGeometry(twRect(120, 840, 5175, 60));
 
-    auto lblViews = named(new QLabel(QStringLiteral("Views"), client), "lblViews", "Views");
+    auto lblViews = named(new QLabel(QStringLiteral("Views"), client), "lblViews");
     lblViews->setGeometry(twRect(120, 1000, 495, 255));
 
-    auto cmdTreeView = named(new QPushButton(QStringLiteral("Tree"), client), "cmdTreeView", "Tree");
+    auto cmdTreeView = named(new QPushButton(QStringLiteral("Tree"), client), "cmdTreeView");
     cmdTreeView->setGeometry(twRect(600, 960, 600, 250));
     connect(cmdTreeView, &QPushButton::clicked, this, &frmOlv::cmdFind_Click);
 
     // The table view comes with its own window; until then the button is there but unavailable.
-    auto cmdTableView = named(new QPushButton(QStringLiteral("Table"), client), "cmdTableView", "Table");
+    auto cmdTableView = named(new QPushButton(QStringLiteral("Table"), client), "cmdTableView");
     cmdTableView->setGeometry(twRect(1200, 960, 600, 250));
     cmdTableView->setEnabled(false);
 
-    auto cmdCardView = named(new QPushButton(QStringLiteral("Card"), client), "cmdCardView", "Card");
+    auto cmdCardView = named(new QPushButton(QStringLiteral("Card"), client), "cmdCardView");
     cmdCardView->setGeometry(twRect(1920, 960, 615, 250));
     cmdCardView->setEnabled(false);
 
@@ -102,7 +102,8 @@ void frmOlv::buildControls() {
     connect(m_trvDATA, &ObjectTree::contextMenuRequested, this,
             [this](const QPoint& at) { m_treeMenu->popup(at); });
 
-    m_fraDATA = named(new QGroupBox(QStringLiteral("properties"), client), "fraDATA", "properties");
+    // Named by its caption, which a node click changes to the object's class.
+    m_fraDATA = named(new QGroupBox(QStringLiteral("properties"), client), "fraDATA");
     m_fraDATA->setGeometry(twRect(120, 4080, 5175, 3135));
 
     m_flxDATA = named(new QTableWidget(1, 2, m_fraDATA), "flxDATA", "property grid");
@@ -114,6 +115,7 @@ void frmOlv::buildControls() {
     m_flxDATA->setSelectionMode(QAbstractItemView::SingleSelection);
     m_flxDATA->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     m_flxDATA->setWordWrap(false);
+    m_flxDATA->setTabKeyNavigation(false); // Tab moves on to the next control, not the next cell
     m_flxDATA->setColumnWidth(0, tw(1500));
     m_flxDATA->setColumnWidth(1, tw(7000));
     connect(m_flxDATA, &QTableWidget::cellClicked, this, [this](int row, int) { flxDATA_Click(row); });
@@ -124,8 +126,8 @@ void frmOlv::buildControls() {
     connect(m_flxDATA, &QTableWidget::cellDoubleClicked, this, [this](int row, int) { flxDATA_DblClick(row); });
     m_flxDATA->installEventFilter(this);
 
-    auto cmdLinking = named(new QPushButton(QStringLiteral("find related objects"), client),
-                            "cmdFindLinkingObjects", "find related objects");
+    auto cmdLinking =
+        named(new QPushButton(QStringLiteral("find related objects"), client), "cmdFindLinkingObjects");
     cmdLinking->setGeometry(twRect(3240, 7320, 1935, 255));
     connect(cmdLinking, &QPushButton::clicked, this, &frmOlv::cmdFindLinkingObjects_Click);
 
@@ -142,16 +144,15 @@ void frmOlv::buildControls() {
     // The second search pane and the two spare buttons are never in use; they are kept hidden.
     auto txtFind2 = named(new QLineEdit(QStringLiteral("find"), client), "txtFind2", "second search text");
     txtFind2->setGeometry(twRect(4920, 120, 2895, 285));
-    auto cmdFind2 = named(new QPushButton(QStringLiteral("Find"), client), "cmdFind2", "Find");
+    auto cmdFind2 = named(new QPushButton(QStringLiteral("Find"), client), "cmdFind2");
     cmdFind2->setGeometry(twRect(7920, 150, 735, 255));
-    auto label1 = named(new QLabel(QStringLiteral("use this for Drag 'n Drop"), client), "Label1",
-                        "use this for Drag 'n Drop");
+    auto label1 = named(new QLabel(QStringLiteral("use this for Drag 'n Drop"), client), "Label1");
     label1->setGeometry(twRect(4920, 480, 1935, 255));
     auto trvDATA2 = named(new QTreeWidget(client), "trvDATA2", "second object tree");
     trvDATA2->setGeometry(twRect(4920, 840, 4215, 2775));
-    auto command1 = named(new QPushButton(QStringLiteral("Command1"), client), "Command1", "Command1");
+    auto command1 = named(new QPushButton(QStringLiteral("Command1"), client), "Command1");
     command1->setGeometry(twRect(4440, 3600, 1215, 195));
-    auto command2 = named(new QPushButton(QStringLiteral("Form"), client), "Command2", "Form");
+    auto command2 = named(new QPushButton(QStringLiteral("Form"), client), "Command2");
     command2->setGeometry(twRect(2520, 960, 615, 250));
     for (QPushButton* button : findChildren<QPushButton*>()) button->setAutoDefault(true); // Enter presses it
     for (QWidget* spare : std::initializer_list<QWidget*>{txtFind2, cmdFind2, label1, trvDATA2, command1, command2}) {
@@ -220,6 +221,10 @@ void frmOlv::buildMenus() {
     m_treeMenu->addSeparator()->setObjectName(QStringLiteral("mnuT1OH2"));
     connect(addItem(m_treeMenu, QStringLiteral("Add New OBJECT"), "mnuT1OAddNewObject"), &QAction::triggered,
             this, &frmOlv::mnuT1OAddNewObject_Click);
+
+    // An open menu shows no caption of its own, yet screen readers announce it by one.
+    for (QMenu* menu : findChildren<QMenu*>())
+        menu->setAccessibleName(QString(menu->title()).remove(QLatin1Char('&')));
 }
 
 bool frmOlv::guarded(const std::function<void()>& command) {

@@ -25,7 +25,7 @@ struct MainWindowDriver {
         h.windows.add(&window);
         window.setQuit([this] { quitCalled = true; });
         window.show();
-        (void)QTest::qWaitForWindowExposed(&window);
+        (void)QTest::qWaitForWindowActive(&window);
     }
 
     template <class T> T* child(const char* name) const {
@@ -36,18 +36,30 @@ struct MainWindowDriver {
     QTableWidget* grid() const { return child<QTableWidget>("flxDATA"); }
     QAction* action(const char* name) const { return child<QAction>(name); }
 
-    // Replaces the search text as a user would (focus selects it all) and presses Enter.
-    void search(const QString& text, bool wildcards = false) {
-        child<QCheckBox>("chkWildCardFind")->setChecked(wildcards);
-        QLineEdit* box = txtFind();
-        window.activateWindow();
+    // Keys go where the focus is, as from the keyboard.
+    static void press(Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
+        QTest::keyClick(QApplication::focusWidget(), key, modifiers);
+    }
+    static void typeKeys(const QString& text) { QTest::keyClicks(QApplication::focusWidget(), text); }
+
+    // Clicks into the search box and types over what it holds (Ctrl+A, as the box may have had
+    // the focus already).
+    void typeFind(const QString& text) {
+        window.activateWindow(); // the user's click brings the window to the front
         (void)QTest::qWaitForWindowActive(&window);
-        if (box->hasFocus()) tree()->setFocus(); // come back into the box as a user would
-        QTest::mouseClick(box, Qt::LeftButton);
-        QTRY_COMPARE(box->selectedText(), box->text());
-        if (text.isEmpty()) QTest::keyClick(box, Qt::Key_Delete);
-        else QTest::keyClicks(box, text);
-        QTest::keyClick(box, Qt::Key_Return);
+        QTest::mouseClick(txtFind(), Qt::LeftButton);
+        QCoreApplication::processEvents(); // what the click set off, before the next key comes in
+        press(Qt::Key_A, Qt::ControlModifier);
+        press(Qt::Key_Delete);
+        typeKeys(text);
+    }
+    // Ticks or clears "wildcards" with a click, types the search text and presses Enter.
+    void search(const QString& text, bool wildcards = false) {
+        auto tick = child<QCheckBox>("chkWildCardFind");
+        if (tick->isChecked() != wildcards)
+            QTest::mouseClick(tick, Qt::LeftButton, {}, QPoint(5, tick->height() / 2));
+        typeFind(text);
+        press(Qt::Key_Return);
     }
 
     QTreeWidgetItem* root() const { return tree()->topLevelItemCount() ? tree()->topLevelItem(0) : nullptr; }

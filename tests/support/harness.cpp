@@ -34,6 +34,7 @@ QList<Row> Harness::allRows() const {
 }
 
 void prepareApplication() {
+    exposeToScreenReaders();
     if (auto app = qobject_cast<QApplication*>(QCoreApplication::instance())) applyLook(*app);
 }
 
