@@ -17,7 +17,7 @@ public:
 
     template <class W> W* find() const {
         for (const auto& w : m_windows)
-            if (auto typed = qobject_cast<W*>(w.data())) return typed;
+            if (auto typed = qobject_cast<W*>(w.data()); typed && !closing(typed)) return typed;
         return nullptr;
     }
 
@@ -44,6 +44,8 @@ signals:
 
 private:
     static void bringToFront(QWidget* w);
+    // Shown once and closed since, only waiting to be deleted: it counts as gone.
+    static bool closing(const QWidget* w) { return w->isHidden() && w->testAttribute(Qt::WA_WState_ExplicitShowHide); }
     QList<QPointer<QWidget>> m_windows;
 };
 

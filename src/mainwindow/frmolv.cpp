@@ -9,6 +9,7 @@
 #include "dialogs/frmnewcollection.h"
 #include "dialogs/frmnewobjectclass.h"
 #include "dialogs/frmnewurl.h"
+#include "editing/frmdataentry.h"
 #include "objecttree.h"
 #include "platform/clipboard.h"
 #include "platform/prompter.h"
@@ -213,7 +214,8 @@ void frmOlv::buildMenus() {
     connect(addItem(m_treeMenu, QStringLiteral("CLONE object"), "mnuT1OCloneObject"), &QAction::triggered,
             this, &frmOlv::mnuT1OCloneObject_Click);
     addItem(m_treeMenu, QStringLiteral("Add new properties"), "mnuT1OAddProperties", false);
-    addItem(m_treeMenu, QStringLiteral("Edit properties"), "mnuT1OEditProperties", false);
+    connect(addItem(m_treeMenu, QStringLiteral("Edit properties"), "mnuT1OEditProperties"), &QAction::triggered,
+            this, &frmOlv::mnuT1OEditProperties_Click);
     addItem(m_treeMenu, QStringLiteral("Delete properties"), "mnuT1ODeleteProperties", false);
     m_treeMenu->addSeparator()->setObjectName(QStringLiteral("mnuT1OH1"));
     addItem(m_treeMenu, QStringLiteral("Add New IMAGE"), "mnuT1OAddNewImage", false);
@@ -303,6 +305,12 @@ void frmOlv::trvDATA_NodeClick(QTreeWidgetItem* node) {
 
 void frmOlv::trvDATA_DblClick() {
     m_ctx.currentObjectId = objectIdOf(m_ctx.clipboard->text());
+    mnuT1OEditProperties_Click();
+}
+
+void frmOlv::mnuT1OEditProperties_Click() {
+    // An open window keeps the object it shows; it takes the clipboard's when it opens.
+    m_ctx.windows->open<frmDataEntry>([this] { return new frmDataEntry(m_ctx); });
 }
 
 static QString cellValue(QTableWidget* grid, int row) {

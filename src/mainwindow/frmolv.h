@@ -38,6 +38,7 @@ public:
     void mnuDBNewCollection_Click();
     void mnuDBNewURL_Click();
     void mnuT1OAddNewObject_Click();
+    void mnuT1OEditProperties_Click();
     void mnuT1OLoadLinkingObjects_Click();
     void mnuT1OCloneObject_Click();
 

@@ -765,6 +765,61 @@ qint64 Database::countObjects() {
 
 // --- Writing -----------------------------------------------------------------------------------
 
+namespace {
+// A null text stays NULL, so that a row holding NULL is matched and kept as it was.
+void bindText(SQLite::Statement& q, int index, const QString& text) {
+    if (text.isNull()) q.bind(index);
+    else q.bind(index, text.toStdString());
+}
+// The row still holds what was read: compared as text, as it was shown.
+const char* const kStillAsRead =
+    "rowid = ?1 AND CAST(O AS TEXT) IS ?2 AND CAST(P AS TEXT) IS ?3 AND CAST(V AS TEXT) IS ?4";
+void bindAsRead(SQLite::Statement& q, const StoredRow& was) {
+    q.bind(1, static_cast<int64_t>(was.rowid));
+    bindText(q, 2, was.row.o);
+    bindText(q, 3, was.row.p);
+    bindText(q, 4, was.row.v);
+}
+} // namespace
+
+QList<StoredRow> Database::storedRowsOf(const QString& id) {
+    return guarded([&] {
+        QList<StoredRow> rows;
+        const QStringList spelt = spellings(id, kMaxSpellings);
+        SQLite::Statement& q =
+            spelt.isEmpty() ? statement("SELECT rowid, O, P, V FROM DATA ORDER BY rowid")
+                            : statement("SELECT rowid, O, P, V FROM DATA WHERE O COLLATE NOCASE " +
+                                        oneOf(spelt.size()) + " ORDER BY rowid");
+        bindAll(q, spelt);
+        while (q.executeStep()) {
+            QString o = text(q.getColumn(1));
+            if (jet::equal(o, id))
+                rows.push_back({q.getColumn(0).getInt64(), {std::move(o), text(q.getColumn(2)), text(q.getColumn(3))}});
+        }
+        q.tryReset();
+        return rows;
+    });
+}
+
+bool Database::replaceRow(const StoredRow& was, const Row& now) {
+    return writing([&] {
+        SQLite::Statement& q = statement(std::string("UPDATE DATA SET O = ?5, P = ?6, V = ?7 WHERE ") + kStillAsRead);
+        bindAsRead(q, was);
+        bindText(q, 5, now.o);
+        bindText(q, 6, now.p);
+        bindText(q, 7, now.v);
+        return q.exec() == 1;
+    });
+}
+
+bool Database::removeRow(const StoredRow& was) {
+    return writing([&] {
+        SQLite::Statement& q = statement(std::string("DELETE FROM DATA WHERE ") + kStillAsRead);
+        bindAsRead(q, was);
+        return q.exec() == 1;
+    });
+}
+
 void Database::insert(const Row& row) {
     SQLite::Statement& q = statement("INSERT INTO DATA (O, P, V) VALUES (?, ?, ?)");
     q.bind(1, row.o.toStdString());

@@ -39,6 +39,14 @@ struct Row {
     bool operator==(const Row&) const = default;
 };
 
+// A row as read, with the number SQLite knows it by: DATA has no key and may hold the same row
+// twice, so an edit or a delete must name the very row it means.
+struct StoredRow {
+    qint64 rowid = 0;
+    Row row;
+    bool operator==(const StoredRow&) const = default;
+};
+
 // A failure to use the database file; says which file and why, in words for the user.
 class StoreError : public std::runtime_error {
 public:
@@ -123,6 +131,13 @@ public:
     // Names of all classes, each once, in case-insensitive text order.
     QStringList classNames();
     qint64 countObjects();
+
+    // The rows of one object, with their row numbers, in the order they were stored.
+    QList<StoredRow> storedRowsOf(const QString& id);
+    // Replace or delete the row, provided it still holds what was read; false when another
+    // program changed or removed it meanwhile (nothing is then written).
+    bool replaceRow(const StoredRow& was, const Row& now);
+    bool removeRow(const StoredRow& was);
 
     // Appends all rows or, on failure, none of them.
     void appendAll(const QList<Row>& rows);

@@ -1,0 +1,28 @@
+#include "dataentry.h"
+
+#include <algorithm>
+
+namespace olv {
+
+QList<StoredRow> DataEntryCommands::rows(const QString& id) {
+    QList<StoredRow> rows = m_store.open().storedRowsOf(id);
+    std::stable_sort(rows.begin(), rows.end(), [](const StoredRow& a, const StoredRow& b) {
+        return jet::less(a.row.p, b.row.p);
+    });
+    return rows;
+}
+
+DataEntryCommands::Outcome DataEntryCommands::change(const StoredRow& shown, const QString& property,
+                                                     const QString& value) {
+    return m_store.open().replaceRow(shown, {shown.row.o, property, value}) ? Outcome::Done : Outcome::Changed;
+}
+
+DataEntryCommands::Outcome DataEntryCommands::remove(const StoredRow& shown) {
+    return m_store.open().removeRow(shown) ? Outcome::Done : Outcome::Changed;
+}
+
+void DataEntryCommands::add(const QString& id, const QString& property, const QString& value) {
+    m_store.open().append(id, property, value);
+}
+
+} // namespace olv

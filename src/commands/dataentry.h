@@ -1,0 +1,33 @@
+#pragma once
+// The data-entry window's work on one object's rows: read them in property-name order, change a
+// name or value, delete a row, add a row. Edits and deletes name the very row that was shown
+// and write only when it still holds what was shown.
+
+#include "store/store.h"
+
+namespace olv {
+
+class DataEntryCommands {
+public:
+    enum class Outcome {
+        Done,
+        Changed, // another program changed or removed the row meanwhile: nothing written
+    };
+    static inline const QString kChangedMeanwhile =
+        QStringLiteral("This row was changed or removed by another program meanwhile, so nothing was "
+                       "written. The rows are shown again as they are now.");
+
+    explicit DataEntryCommands(const Store& store) : m_store(store) {}
+
+    // The object's rows ordered by property name as Olv sorts text (letter case ignored first);
+    // rows with the very same name in the order they were stored.
+    QList<StoredRow> rows(const QString& id);
+    Outcome change(const StoredRow& shown, const QString& property, const QString& value);
+    Outcome remove(const StoredRow& shown);
+    void add(const QString& id, const QString& property, const QString& value);
+
+private:
+    const Store& m_store;
+};
+
+} // namespace olv

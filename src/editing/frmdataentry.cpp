@@ -1,0 +1,120 @@
+#include "frmdataentry.h"
+
+#include "app/windowregistry.h"
+#include "commands/dataentry.h"
+#include "commands/search.h"
+#include "dialogs/controls.h"
+#include "frmnewpv.h"
+#include "platform/clipboard.h"
+#include "platform/prompter.h"
+#include "propertymodel.h"
+
+#include <QCloseEvent>
+#include <QHeaderView>
+#include <QScreen>
+
+namespace olv {
+
+using namespace dialogs;
+
+void DataGrid::finishEditing() {
+    if (state() != EditingState) return;
+    for (QWidget* editor : viewport()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (!editor->isVisible()) continue;
+        commitData(editor);
+        closeEditor(editor, QAbstractItemDelegate::NoHint);
+    }
+}
+
+frmDataEntry::frmDataEntry(Context& context, QWidget* parent) : QWidget(parent), m_ctx(context) {
+    setObjectName(QStringLiteral("frmDataEntry"));
+    setWindowTitle(QStringLiteral("Olv :: Data Entry"));
+    setAttribute(Qt::WA_DeleteOnClose); // the next opening loads afresh
+    setFixedSize(tw(7425), tw(3945));
+
+    m_model = new PropertyModel(m_ctx.store, this);
+    connect(m_model, &PropertyModel::writeFailed, this, &frmDataEntry::showFailure);
+
+    m_DataGrid1 = named(new DataGrid(this), "DataGrid1", QStringLiteral("property rows"));
+    m_DataGrid1->setGeometry(twRect(0, 240, 7335, 3135));
+    m_DataGrid1->setModel(m_model);
+    m_DataGrid1->setTabKeyNavigation(false); // Tab moves on to the buttons
+    m_DataGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_DataGrid1->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                                 QAbstractItemView::AnyKeyPressed);
+    m_DataGrid1->verticalHeader()->hide();
+    m_DataGrid1->verticalHeader()->setDefaultSectionSize(tw(240));
+    m_DataGrid1->horizontalHeader()->setHighlightSections(false);
+    m_DataGrid1->setWordWrap(false);
+
+    m_cmdNewPV = addButton(this, "cmdNewPV", QStringLiteral("new property"), twRect(0, 3480, 1455, 375));
+    connect(m_cmdNewPV, &QPushButton::clicked, this, &frmDataEntry::cmdNewPV_Click);
+    auto cmdDeletePV = addButton(this, "cmdDeletePV", QStringLiteral("delete property"), twRect(2160, 3480, 1455, 375));
+    connect(cmdDeletePV, &QPushButton::clicked, this, &frmDataEntry::cmdDeletePV_Click);
+
+    setTabOrder(m_DataGrid1, m_cmdNewPV);
+    setTabOrder(m_cmdNewPV, cmdDeletePV);
+    m_DataGrid1->setFocus();
+    if (const QScreen* screen = this->screen())
+        move(screen->availableGeometry().center() - rect().center());
+    Form_Load();
+}
+
+void frmDataEntry::Form_Load() {
+    // A related object's key names its object after the first "|", as a node click reads it.
+    m_editedObjectId = objectIdOf(m_ctx.clipboard->text());
+    m_ctx.editedObjectId = m_editedObjectId;
+    refresh();
+}
+
+void frmDataEntry::refresh() {
+    try {
+        BusyCursor busy;
+        m_model->load(m_editedObjectId);
+    } catch (const StoreError& e) {
+        m_ctx.prompter->error(this, e.message());
+    }
+    // Loading resets the columns.
+    m_DataGrid1->setColumnWidth(PropertyModel::O, 0);
+    m_DataGrid1->setColumnHidden(PropertyModel::O, true);
+    m_DataGrid1->setColumnWidth(PropertyModel::P, tw(2000));
+    m_DataGrid1->setColumnWidth(PropertyModel::V, tw(5000));
+}
+
+void frmDataEntry::showFailure(const QString& message) {
+    m_ctx.prompter->error(this, message);
+    refresh();
+}
+
+void frmDataEntry::cmdDeletePV_Click() {
+    m_DataGrid1->finishEditing();
+    const QModelIndex current = m_DataGrid1->currentIndex();
+    if (!current.isValid()) return; // no row: nothing to delete
+    const StoredRow shown = m_model->storedRow(current.row());
+    try {
+        BusyCursor busy;
+        if (DataEntryCommands(m_ctx.store).remove(shown) == DataEntryCommands::Outcome::Changed) {
+            busy.release();
+            m_ctx.prompter->error(this, DataEntryCommands::kChangedMeanwhile);
+        }
+    } catch (const StoreError& e) {
+        m_ctx.prompter->error(this, e.message());
+    }
+    refresh();
+}
+
+void frmDataEntry::cmdNewPV_Click() {
+    frmNewPV* dialog = m_ctx.windows->open<frmNewPV>([this] { return new frmNewPV(m_ctx); });
+    // Just below the button, at its left edge.
+    dialog->move(pos() + QPoint(m_cmdNewPV->x(), m_cmdNewPV->y() + m_cmdNewPV->height()));
+}
+
+void frmDataEntry::closeEvent(QCloseEvent* event) {
+    // What is being typed into a cell is kept, not dropped.
+    m_DataGrid1->finishEditing();
+    // The New property dialog adds to this window's object: it goes with it.
+    if (frmNewPV* dialog = m_ctx.windows->find<frmNewPV>()) dialog->close();
+    event->accept();
+}
+
+} // namespace olv

@@ -1,0 +1,52 @@
+#pragma once
+// The data-entry window: every row of one object in a grid, names and values edited in place and
+// written to the row they came from, "delete property" for the selected row and "new property"
+// for the New property dialog below its button.
+
+#include "app/context.h"
+
+#include <QTableView>
+#include <QWidget>
+
+class QPushButton;
+
+namespace olv {
+
+class PropertyModel;
+
+// A table whose open editor can be finished from outside, when the window closes.
+class DataGrid : public QTableView {
+    Q_OBJECT
+public:
+    using QTableView::QTableView;
+    // Stores what is being typed into a cell and closes the editor.
+    void finishEditing();
+};
+
+class frmDataEntry : public QWidget {
+    Q_OBJECT
+public:
+    explicit frmDataEntry(Context& context, QWidget* parent = nullptr);
+
+    const QString& editedObjectId() const { return m_editedObjectId; }
+    // Reads the rows again and sets the column widths, e.g. after a row was added.
+    void refresh();
+
+    void cmdDeletePV_Click();
+    void cmdNewPV_Click();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void Form_Load();
+    void showFailure(const QString& message);
+
+    Context& m_ctx;
+    QString m_editedObjectId;
+    PropertyModel* m_model = nullptr;
+    DataGrid* m_DataGrid1 = nullptr;
+    QPushButton* m_cmdNewPV = nullptr;
+};
+
+} // namespace olv

@@ -1,0 +1,229 @@
+// The data-entry window and the New property dialog, opened from the tree as a user does:
+// rows in name order, names and values edited in place and written to the very row they came
+// from, deleting exactly the selected row, adding rows, and what another program or a refusing
+// file does meanwhile.
+
+#include "app/ui.h"
+#include "driver.h"
+#include "editing/frmdataentry.h"
+#include "editing/frmnewpv.h"
+
+#include <QHeaderView>
+#include <QMenu>
+#include <QPushButton>
+#include <QTableView>
+#include <SQLiteCpp/SQLiteCpp.h>
+
+using namespace olv;
+using namespace olv::test;
+
+namespace {
+
+const QString kLamp = obj(1), kDesk = obj(2), kClass = obj(9);
+
+struct EntryDriver : MainWindowDriver {
+    EntryDriver() {
+        h.add({{kClass, kTOO, kClassValue}, {kClass, kName, "Light"}, {kLamp, kName, "Lamp"},
+               {kLamp, "colour", "red"}, {kLamp, kTOO, kClass}, {kDesk, kName, "Desk"}});
+        search("", true);
+    }
+    ~EntryDriver() { h.windows.unloadAllBut(&window); } // before the context they use goes
+    frmDataEntry* entry() const { return h.windows.find<frmDataEntry>(); }
+    QTableView* grid() const { return entry()->findChild<QTableView*>("DataGrid1"); }
+    // Double-clicks the object's node in the tree; the data-entry window comes up.
+    frmDataEntry* open(const QString& key) {
+        doubleClickNode(nodeWithKey(key));
+        if (!QTest::qWaitForWindowActive(entry())) qWarning("data entry did not become active");
+        return entry();
+    }
+    // The rows as the grid shows them: "P|V".
+    QStringList shown() const {
+        QStringList rows;
+        QAbstractItemModel* m = grid()->model();
+        for (int r = 0; r < m->rowCount(); ++r) rows << m->index(r, 1).data().toString() + '|' + m->index(r, 2).data().toString();
+        return rows;
+    }
+    QStringList stored(const QString& id) const {
+        QStringList rows;
+        for (const Row& r : h.allRows())
+            if (r.o == id) rows << r.p + '|' + r.v;
+        return rows;
+    }
+    QPoint cell(int row, int column) const { return grid()->visualRect(grid()->model()->index(row, column)).center(); }
+    void clickCell(int row, int column) { QTest::mouseClick(grid()->viewport(), Qt::LeftButton, {}, cell(row, column)); }
+    // Double-clicks a cell, types over its text and presses Enter.
+    void editCell(int row, int column, const QString& text, bool enter = true) {
+        clickCell(row, column);
+        QTest::mouseDClick(grid()->viewport(), Qt::LeftButton, {}, cell(row, column));
+        QTRY_VERIFY(QApplication::focusWidget() && grid()->viewport()->isAncestorOf(QApplication::focusWidget()));
+        press(Qt::Key_A, Qt::ControlModifier);
+        typeKeys(text);
+        if (!enter) return;
+        press(Qt::Key_Return);
+        QTRY_VERIFY(!grid()->viewport()->isAncestorOf(QApplication::focusWidget())); // the editor closes
+    }
+    void pressButton(const char* name) { QTest::mouseClick(entry()->findChild<QPushButton*>(name), Qt::LeftButton); }
+    QList<int> widths() const { return {grid()->columnWidth(0), grid()->columnWidth(1), grid()->columnWidth(2)}; }
+    QList<int> designed() const { return {0, tw(2000), tw(5000)}; }
+};
+
+} // namespace
+
+class DataEntryTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { prepareApplication(); }
+
+    void shouldShowTheRowsByNameAndStoreEditsInTheirOwnRow() {
+        EntryDriver d;
+        d.h.add({{kLamp, "Colour", "red"}, {kLamp, "colour", "red"}}); // one as typed again, one twice
+        d.open(kLamp);
+        QCOMPARE(d.entry()->windowTitle(), QStringLiteral("Olv :: Data Entry"));
+        QCOMPARE(d.entry()->size(), QSize(tw(7425), tw(3945)));
+        QCOMPARE(d.grid()->geometry(), twRect(0, 240, 7335, 3135));
+        QCOMPARE(d.shown(), (QStringList{"Colour|red", "colour|red", "colour|red", "Name|Lamp", "TOO|" + kClass}));
+        QVERIFY(d.grid()->isColumnHidden(0));
+        QCOMPARE(d.widths(), d.designed());
+        QCOMPARE(d.grid()->model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("P"));
+        QCOMPARE(d.h.ctx.editedObjectId, kLamp);
+
+        // The second of the two identical rows gets the new value; the first keeps its own.
+        d.editCell(2, 2, "crimson");
+        d.editCell(3, 1, "Title");
+        d.editCell(0, 2, "it's \"Robert's\""); // quotes as typed
+        QCOMPARE(d.stored(kLamp), (QStringList{"Name|Lamp", "colour|red", "TOO|" + kClass, "Colour|it's \"Robert's\"",
+                                               "colour|crimson"}).replaceInStrings("Name|Lamp", "Title|Lamp"));
+        QCOMPARE(d.shown()[2], QStringLiteral("colour|crimson"));
+        QVERIFY(d.h.prompter.shown.isEmpty());
+
+        // Tab leaves the grid for the buttons.
+        d.grid()->setFocus();
+        d.press(Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("cmdNewPV"));
+    }
+
+    void shouldDeleteExactlyTheSelectedRow() {
+        EntryDriver d;
+        d.h.add({{kDesk, "colour", "red"}, {kDesk, "Colour", "RED"}, {kDesk, "colour", "red"},
+                 {kDesk, "owner's", "Robert's coins"}, {kDesk, "empty", ""}});
+        d.open(kDesk);
+        QCOMPARE(d.shown(), (QStringList{"Colour|RED", "colour|red", "colour|red", "empty|", "Name|Desk",
+                                         "owner's|Robert's coins"}));
+        for (const int row : {5, 3, 2, 0}) { // quotes, an empty value, one of two alike, a case twin
+            d.clickCell(row, 1);
+            d.pressButton("cmdDeletePV");
+            QCOMPARE(d.widths(), d.designed());
+        }
+        QCOMPARE(d.shown(), (QStringList{"colour|red", "Name|Desk"}));
+        QCOMPARE(d.stored(kDesk), (QStringList{"Name|Desk", "colour|red"}));
+        QVERIFY(d.h.prompter.shown.isEmpty());
+        // The node shows the same rows.
+        d.clickNode(d.nodeWithKey(kDesk));
+        QCOMPARE(d.gridRows(), (QStringList{"|", "Name|Desk", "colour|red"}));
+    }
+
+    void shouldAddRowsThroughTheNewPropertyDialogBelowItsButton() {
+        EntryDriver d;
+        d.open(kDesk);
+        d.pressButton("cmdNewPV");
+        auto dialog = d.h.windows.find<frmNewPV>();
+        QVERIFY(dialog && QTest::qWaitForWindowActive(dialog));
+        QCOMPARE(dialog->windowTitle(), QStringLiteral("Olv - New property"));
+        auto button = d.entry()->findChild<QPushButton*>("cmdNewPV");
+        QCOMPARE(dialog->pos(), d.entry()->pos() + QPoint(button->x(), button->y() + button->height()));
+        // The hints are stored when left; typing replaces a hint, as the focus selects it.
+        auto add = dialog->findChild<QPushButton*>("cmdNewPV");
+        QTest::mouseClick(add, Qt::LeftButton);
+        QTest::mouseClick(dialog->findChild<QLineEdit*>("txtProperty"), Qt::LeftButton);
+        QCoreApplication::processEvents();
+        d.typeKeys("size");
+        d.press(Qt::Key_Tab);
+        d.typeKeys("it's big");
+        QTest::mouseClick(add, Qt::LeftButton);
+        QTest::mouseClick(add, Qt::LeftButton);
+        QCOMPARE(d.stored(kDesk), (QStringList{"Name|Desk", "property|value", "size|it's big", "size|it's big"}));
+        QCOMPARE(d.shown(), (QStringList{"Name|Desk", "property|value", "size|it's big", "size|it's big"}));
+        QCOMPARE(d.widths(), d.designed());
+        // Closing the data-entry window takes the dialog with it.
+        d.entry()->close();
+        QTRY_VERIFY(!d.h.windows.find<frmNewPV>());
+    }
+
+    void shouldKeepItsObjectWhileOpenAndTakeTheClickedOneWhenOpenedAgain() {
+        EntryDriver d;
+        d.open(kLamp);
+        frmDataEntry* first = d.entry();
+        d.doubleClickNode(d.nodeWithKey(kDesk));
+        QCOMPARE(d.entry(), first);
+        QCOMPARE(d.shown().first(), QStringLiteral("colour|red")); // still the lamp
+        // A related object's key opens that object.
+        d.entry()->close();
+        QTRY_VERIFY(!d.entry());
+        d.clickNode(d.nodeWithKey(kClass));
+        d.action("mnuT1OLoadLinkingObjects")->trigger();
+        d.clickNode(d.nodeWithKey(kClass + "|" + kLamp));
+        d.action("mnuT1OEditProperties")->trigger();
+        QTRY_VERIFY(d.entry());
+        QCOMPARE(d.entry()->editedObjectId(), kLamp);
+        d.entry()->close();
+        QVERIFY(!d.entry()); // closed: the next opening loads afresh
+        d.open(kDesk);
+        QCOMPARE(d.shown(), QStringList{"Name|Desk"});
+        // With nothing to delete, "delete property" does nothing.
+        d.pressButton("cmdDeletePV");
+        d.pressButton("cmdDeletePV");
+        QCOMPARE(d.stored(kDesk), QStringList{});
+        d.h.add(kDesk, kName, "Desk");
+        d.entry()->refresh();
+        d.grid()->setCurrentIndex({});
+        d.grid()->clearSelection();
+        d.pressButton("cmdDeletePV");
+        QCOMPARE(d.stored(kDesk), QStringList{"Name|Desk"});
+    }
+
+    void shouldStoreAnEditInProgressWhenTheWindowCloses() {
+        EntryDriver d;
+        d.open(kLamp);
+        d.editCell(0, 2, "blue", false); // still typing
+        d.entry()->close();
+        QCOMPARE(d.stored(kLamp), (QStringList{"Name|Lamp", "colour|blue", "TOO|" + kClass}));
+        // And when the program exits.
+        d.open(kLamp);
+        d.editCell(0, 2, "green", false);
+        d.window.close();
+        QVERIFY(d.quitCalled);
+        QCOMPARE(d.stored(kLamp), (QStringList{"Name|Lamp", "colour|green", "TOO|" + kClass}));
+    }
+
+    void shouldOverwriteNothingAnotherProgramChangedAndSayWhatTheFileRefused() {
+        EntryDriver d;
+        d.open(kLamp);
+        SQLite::Database other(d.h.path().toStdString(), SQLite::OPEN_READWRITE);
+        other.exec("UPDATE DATA SET V = 'orange' WHERE P = 'colour'");
+        d.editCell(0, 2, "blue");
+        QTRY_COMPARE(d.h.prompter.texts(Prompt::Error).size(), 1);
+        QVERIFY(d.h.prompter.texts(Prompt::Error).first().contains("another program"));
+        QCOMPARE(d.stored(kLamp), (QStringList{"Name|Lamp", "colour|orange", "TOO|" + kClass}));
+        QCOMPARE(d.shown().first(), QStringLiteral("colour|orange")); // shown as it is now
+        other.exec("DELETE FROM DATA WHERE V = 'orange'");
+        d.clickCell(0, 1);
+        d.pressButton("cmdDeletePV");
+        QCOMPARE(d.h.prompter.texts(Prompt::Error).size(), 2);
+        QCOMPARE(d.shown(), (QStringList{"Name|Lamp", "TOO|" + kClass}));
+
+        // The file refuses: the message names it, and the grid shows the stored rows again.
+        other.exec("CREATE TRIGGER refuse BEFORE UPDATE ON DATA BEGIN SELECT RAISE(ABORT, 'disk trouble'); END;"
+                   "CREATE TRIGGER refuse2 BEFORE DELETE ON DATA BEGIN SELECT RAISE(ABORT, 'disk trouble'); END");
+        d.editCell(0, 2, "Lantern");
+        QTRY_COMPARE(d.h.prompter.texts(Prompt::Error).size(), 3);
+        QVERIFY(d.h.prompter.texts(Prompt::Error).last().contains(d.h.path()));
+        QCOMPARE(d.shown(), (QStringList{"Name|Lamp", "TOO|" + kClass}));
+        d.clickCell(1, 1);
+        d.pressButton("cmdDeletePV");
+        QCOMPARE(d.h.prompter.texts(Prompt::Error).size(), 4);
+        QCOMPARE(d.stored(kLamp), (QStringList{"Name|Lamp", "TOO|" + kClass}));
+    }
+};
+
+QTEST_MAIN(DataEntryTest)
+#include "test_dataentry.moc"
