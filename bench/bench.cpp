@@ -11,6 +11,7 @@
 #include "app/context.h"
 #include "app/longwork.h"
 #include "app/windowregistry.h"
+#include "editing/frmdataentry.h"
 #include "mainwindow/frmolv.h"
 #include "platform/clipboard.h"
 #include "platform/prompter.h"
@@ -24,6 +25,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QTableView>
 #include <QTreeWidget>
 #include <SQLiteCpp/SQLiteCpp.h>
 
@@ -527,6 +529,49 @@ int main(int argc, char* argv[]) {
                });
            }));
     QFile::remove(firstOpen);
+
+    // The data-entry window on an object with 1,000 rows, added to the file once; then one
+    // edited cell stored.
+    const QString thousand = QStringLiteral("OlObj19990101000000");
+    if (Database(path).rowsOf(thousand).size() != 1000) {
+        deleteObject(path, thousand);
+        QList<Row> rows{{thousand, kName, QStringLiteral("Thousand Rows Object")}};
+        for (int r = 1; r < 1000; ++r)
+            rows.push_back({thousand, QStringLiteral("Field %1").arg(r, 4, 10, QLatin1Char('0')), QStringLiteral("value %1").arg(r)});
+        Database(path).appendAll(rows);
+    }
+    auto closeEntry = [&] {
+        if (auto open = windows.find<frmDataEntry>()) delete open;
+    };
+    report("data_entry_open_1000_rows_ms", measure(kRuns, [&] {
+               closeEntry();
+               clipboard.setText(thousand);
+           },
+                                                  [&] {
+                                                      return timed([&] {
+                                                          window.mnuT1OEditProperties_Click();
+                                                          QCoreApplication::processEvents();
+                                                      });
+                                                  }));
+    auto entryGrid = windows.find<frmDataEntry>()->findChild<QTableView*>(QStringLiteral("DataGrid1"));
+    check(entryGrid->model()->rowCount() == 1000 && prompter.texts(test::Prompt::Error).isEmpty(), "1,000 rows shown");
+    report("data_entry_open_1000_rows_literal_ms", measure(kLiteralRuns, nullptr, [&] {
+               return timed([&] {
+                   SQLite::Database db = literal.connect();
+                   SQLite::Statement q(db, "SELECT * FROM DATA NOT INDEXED WHERE O = ? ORDER BY P COLLATE NOCASE");
+                   q.bind(1, thousand.toStdString());
+                   while (q.executeStep()) {
+                   }
+               });
+           }));
+    int edits = 0;
+    report("data_entry_store_cell_ms", measure(kRuns, nullptr, [&] {
+               const QModelIndex cell = entryGrid->model()->index(500, 2);
+               const QString text = QStringLiteral("edited %1").arg(++edits);
+               return timed([&] { entryGrid->model()->setData(cell, text); });
+           }));
+    check(Database(path).findObjects(QStringLiteral("edited %1").arg(edits), false) == QStringList{thousand}, "edited cell stored");
+    closeEntry();
 
     // Cloning the object with 50 rows; each clone is removed again before the next run.
     auto removeClones = [&] {

@@ -6,6 +6,8 @@
 #include "dialogs/frmnewobjectclass.h"
 #include "dialogs/frmnewurl.h"
 #include "driver.h"
+#include "editing/frmdataentry.h"
+#include "editing/frmnewpv.h"
 
 #include <QAbstractButton>
 #include <QAccessible>
@@ -112,6 +114,23 @@ private slots:
         frmNewURL newUrl(d.h.ctx);
         for (QWidget* w : std::initializer_list<QWidget*>{&newObject, &newCollection, &newUrl})
             check(w, w->objectName());
+    }
+
+    void shouldFitTheEditingWindows() {
+        MainWindowDriver d;
+        d.h.add({{obj(2), kName, "Fern"}, {obj(2), "colour", "green"}, {obj(2), "it's", "a long value that runs on"}});
+        d.search("Fern");
+        d.doubleClickNode(d.nodeWithKey(obj(2)));
+        auto entry = d.h.windows.find<frmDataEntry>();
+        QVERIFY(entry);
+        check(entry, "frmDataEntry");
+        checkDialog(entry);
+        QTest::mouseClick(entry->findChild<QAbstractButton*>("cmdNewPV"), Qt::LeftButton);
+        auto newPV = d.h.windows.find<frmNewPV>();
+        QVERIFY(newPV);
+        check(newPV, "frmNewPV");
+        checkDialog(newPV);
+        d.h.windows.unloadAllBut(&d.window);
     }
 
     void shouldGiveScreenReadersTheShownCaptions() {

@@ -1,7 +1,8 @@
 // The commands behind the windows, called directly: the search with its root text and count rule,
-// related objects, the property view, making objects, classes, collections and web links, and
-// cloning.
+// related objects, the property view, making objects, classes, collections and web links,
+// cloning, and the data-entry window's edits.
 
+#include "commands/dataentry.h"
 #include "commands/objects.h"
 #include "commands/properties.h"
 #include "commands/search.h"
@@ -169,6 +170,37 @@ private slots:
                               kSecond + "|Name|Fern", kSecond + "|colour|green", kSecond + "|colour|green",
                               kSecond + "|EXTRA|CLONED::", kSecond + "|EXTRA|CLONED::", kThird + "|EXTRA|CLONED::"}));
         QCOMPARE(SearchCommand(m_store).find(ObjectCommands::kCloneMark, false), (QStringList{kFirst, kSecond, kThird}));
+    }
+
+    void dataEntryNamesTheVeryRowItShowedAndOverwritesNothingChanged() {
+        QFile::remove(m_store.path());
+        SQLite::Database raw(m_store.path().toStdString(), SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE);
+        // Untyped, as another program may make it: a number and a NULL among the values.
+        raw.exec("CREATE TABLE DATA (O, P, V); INSERT INTO DATA VALUES ('OlObjA', 'colour', 'red'), "
+                 "('OlObjA', 'b', 42), ('OlObjA', 'Colour', 'red'), ('OlObjA', 'colour', 'red'), "
+                 "('OlObjA', 'apple', NULL), ('OlObjB', 'colour', 'red')");
+        DataEntryCommands entry(m_store);
+        const auto listed = [&] {
+            QStringList l;
+            for (const StoredRow& r : entry.rows("olobja")) l << QString::number(r.rowid) + ':' + r.row.p + '=' + r.row.v;
+            return l;
+        };
+        QCOMPARE(listed(), (QStringList{"5:apple=", "2:b=42", "3:Colour=red", "1:colour=red", "4:colour=red"}));
+        QList<StoredRow> rows = entry.rows("OlObjA");
+        using O = DataEntryCommands::Outcome;
+        QCOMPARE(entry.change(rows[4], "colour", "crimson"), O::Done); // the second of the two alike
+        QCOMPARE(entry.change(rows[1], "b", "43"), O::Done);
+        QCOMPARE(entry.remove(rows[0]), O::Done); // matched by its NULL
+        QCOMPARE(listed(), (QStringList{"2:b=43", "3:Colour=red", "1:colour=red", "4:colour=crimson"}));
+        // Another program changes a row, and renumbers one by deleting and adding it again.
+        raw.exec("UPDATE DATA SET V = 'orange' WHERE rowid = 1; DELETE FROM DATA WHERE rowid = 3; "
+                 "INSERT INTO DATA (rowid, O, P, V) VALUES (3, 'OlObjB', 'Colour', 'red')");
+        QCOMPARE(entry.change(rows[3], "colour", "blue"), O::Changed);
+        QCOMPARE(entry.remove(rows[2]), O::Changed);
+        QCOMPARE(listed(), (QStringList{"2:b=43", "1:colour=orange", "4:colour=crimson"}));
+        QCOMPARE(entry.rows("OlObjB").size(), 2);
+        entry.add("OlObjA", "it's", "");
+        QCOMPARE(listed().last(), QStringLiteral("7:it's="));
     }
 
     void aFailingWriteLeavesNothingAndSaysWhichFile() {

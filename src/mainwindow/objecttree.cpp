@@ -21,11 +21,6 @@ QString ObjectTree::keyOf(const QTreeWidgetItem* item) {
     return item ? item->data(0, Qt::UserRole).toString() : QString();
 }
 
-QString ObjectTree::objectIdOf(const QString& key) {
-    const int bar = key.indexOf(QLatin1Char('|'));
-    return bar < 0 ? key : key.mid(bar + 1);
-}
-
 QTreeWidgetItem* ObjectTree::makeItem(const QString& key, const QString& text) {
     auto item = new QTreeWidgetItem(QStringList{text});
     item->setData(0, Qt::UserRole, key);

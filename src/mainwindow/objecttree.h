@@ -13,8 +13,6 @@ public:
     explicit ObjectTree(QWidget* parent = nullptr);
 
     static QString keyOf(const QTreeWidgetItem* item);
-    // The object a key stands for: the text after the first "|", or the whole key.
-    static QString objectIdOf(const QString& key);
 
     QTreeWidgetItem* node(const QString& key) const { return m_nodes.value(key); }
     // Adds a node under parent (top level when null); null when the key is already in the tree.
