@@ -614,21 +614,9 @@ QStringList Database::findObjects(const QString& text, bool containing) {
 }
 
 QList<Row> Database::rowsOf(const QString& id) {
-    return guarded([&] {
-        QList<Row> rows;
-        const QStringList spelt = spellings(id, kMaxSpellings);
-        SQLite::Statement& q =
-            spelt.isEmpty() ? statement("SELECT O, P, V FROM DATA ORDER BY rowid")
-                            : statement("SELECT O, P, V FROM DATA WHERE O COLLATE NOCASE " +
-                                        oneOf(spelt.size()) + " ORDER BY rowid");
-        bindAll(q, spelt);
-        while (q.executeStep()) {
-            QString o = text(q.getColumn(0));
-            if (jet::equal(o, id)) rows.push_back({std::move(o), text(q.getColumn(1)), text(q.getColumn(2))});
-        }
-        q.tryReset();
-        return rows;
-    });
+    QList<Row> rows;
+    for (StoredRow& stored : storedRowsOf(id)) rows.push_back(std::move(stored.row));
+    return rows;
 }
 
 QString Database::valueOf(const QString& id, const QString& property) {
