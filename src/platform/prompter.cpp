@@ -18,6 +18,19 @@ QString startPath(const QString& folder, const QString& fileName) {
     return fileName.isEmpty() ? folder : QDir(folder).filePath(fileName);
 }
 
+// Patterns may be given as "Pictures (*.bmp;*.gif;*.jpg)"; Qt's dialog takes them apart at blanks.
+QString dialogFilter(const QString& filter) {
+    QStringList entries = filter.split(QStringLiteral(";;"));
+    for (QString& entry : entries) {
+        const qsizetype open = entry.lastIndexOf(QLatin1Char('('));
+        const qsizetype close = entry.lastIndexOf(QLatin1Char(')'));
+        if (open < 0 || close < open) continue;
+        for (qsizetype i = open + 1; i < close; ++i)
+            if (entry[i] == QLatin1Char(';')) entry[i] = QLatin1Char(' ');
+    }
+    return entries.join(QStringLiteral(";;"));
+}
+
 } // namespace
 
 void DialogPrompter::message(QWidget* parent, const QString& text, const QString& title) {
@@ -35,7 +48,7 @@ void DialogPrompter::error(QWidget* parent, const QString& text, const QString& 
 
 QString DialogPrompter::openFileName(QWidget* parent, const QString& title, const QString& folder,
                                      const QString& fileName, const QString& filter) {
-    return QFileDialog::getOpenFileName(parent, title, startPath(folder, fileName), filter);
+    return QFileDialog::getOpenFileName(parent, title, startPath(folder, fileName), dialogFilter(filter));
 }
 
 QString DialogPrompter::saveFileName(QWidget* parent, const QString& title, const QString& folder,

@@ -37,6 +37,7 @@ public:
 struct Prompt {
     enum Kind { Message, Confirm, Error, OpenFile, SaveFile } kind;
     QString text, title; // for file dialogs, text is the folder and file offered
+    QString filter;      // file dialogs' file types
 };
 
 class FakePrompter : public Prompter {
@@ -46,22 +47,22 @@ public:
     QQueue<QString> fileAnswers; // answers for file dialogs; cancel (empty) when empty
 
     void message(QWidget*, const QString& text, const QString& title = kAppTitle) override {
-        shown.push_back({Prompt::Message, text, title});
+        shown.push_back({Prompt::Message, text, title, {}});
     }
     bool confirm(QWidget*, const QString& text, const QString& title) override {
-        shown.push_back({Prompt::Confirm, text, title});
+        shown.push_back({Prompt::Confirm, text, title, {}});
         return confirmAnswers.isEmpty() || confirmAnswers.dequeue();
     }
     void error(QWidget*, const QString& text, const QString& title = kAppTitle) override {
-        shown.push_back({Prompt::Error, text, title});
+        shown.push_back({Prompt::Error, text, title, {}});
     }
     QString openFileName(QWidget*, const QString& title, const QString& folder, const QString& file,
-                         const QString&) override {
-        return fileDialog(Prompt::OpenFile, title, folder, file);
+                         const QString& filter) override {
+        return fileDialog(Prompt::OpenFile, title, folder, file, filter);
     }
     QString saveFileName(QWidget*, const QString& title, const QString& folder, const QString& file,
-                         const QString&) override {
-        return fileDialog(Prompt::SaveFile, title, folder, file);
+                         const QString& filter) override {
+        return fileDialog(Prompt::SaveFile, title, folder, file, filter);
     }
     QStringList texts(Prompt::Kind kind) const {
         QStringList list;
@@ -71,8 +72,9 @@ public:
     }
 
 private:
-    QString fileDialog(Prompt::Kind kind, const QString& title, const QString& folder, const QString& file) {
-        shown.push_back({kind, folder + QLatin1Char('/') + file, title});
+    QString fileDialog(Prompt::Kind kind, const QString& title, const QString& folder, const QString& file,
+                       const QString& filter) {
+        shown.push_back({kind, folder + QLatin1Char('/') + file, title, filter});
         return fileAnswers.isEmpty() ? QString() : fileAnswers.dequeue();
     }
 };

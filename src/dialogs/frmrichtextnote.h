@@ -1,0 +1,32 @@
+#pragma once
+// Writes a formatted note about the object clicked last: bold, italic and underline from the
+// toolbar, kept as an RTF file beside the database with a row that leads to it.
+
+#include "app/context.h"
+
+#include <QWidget>
+
+class QAction;
+class QLineEdit;
+class QTextEdit;
+class QToolBar;
+
+namespace olv {
+
+class frmRichTextNote : public QWidget {
+    Q_OBJECT
+public:
+    explicit frmRichTextNote(Context& context, QWidget* parent = nullptr);
+
+private:
+    void Form_Load();
+    void Toolbar1_ButtonClick(QAction* button);
+    void cmdAddNote_Click();
+
+    Context& m_ctx;
+    QLineEdit* m_txtProperty = nullptr;
+    QToolBar* m_Toolbar1 = nullptr;
+    QTextEdit* m_rtbNote = nullptr;
+};
+
+} // namespace olv
