@@ -2,7 +2,9 @@
 // done the literal way: the statements as written, a plain scan each, one per found object, on a
 // fresh connection per lookup.
 //
-//   olv_bench [cache folder]     (default: /tmp/olv-bench)
+//   olv_bench [cache folder] [--only-views]     (default: /tmp/olv-bench)
+//
+// --only-views times only the table view and the HTML report.
 //
 // Prints one name=value line per figure (milliseconds, median of the runs) on stdout; what it
 // builds and checks goes to stderr. The database is built once with a fixed seed and kept in the
@@ -12,11 +14,13 @@
 #include "app/longwork.h"
 #include "app/windowregistry.h"
 #include "editing/frmdataentry.h"
+#include "commands/tableview.h"
 #include "mainwindow/frmolv.h"
 #include "platform/clipboard.h"
 #include "platform/prompter.h"
 #include "platform/shell.h"
 #include "store/store.h"
+#include "views/frmtableview.h"
 #include "fakes.h"
 
 #include <QApplication>
@@ -25,6 +29,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QRegularExpression>
 #include <QTableView>
 #include <QTreeWidget>
 #include <SQLiteCpp/SQLiteCpp.h>
@@ -33,6 +38,7 @@
 #include <chrono>
 #include <cstdio>
 #include <functional>
+#include <limits>
 #include <random>
 #include <vector>
 
@@ -50,12 +56,17 @@ constexpr int kHundredRows = 20000;    // the object with 100 rows
 constexpr int kFiftyRows = 30000;      // the object with 50 rows
 const QString kExactValue = QStringLiteral("Zebra Quartz Lantern"); // held by 10 objects
 const QString kContained = QStringLiteral("qwzk");                 // inside values of 100 objects
-const QString kTwoLetters = QStringLiteral("la");                  // inside values of 39,044 objects
+const QString kTwoLetters = QStringLiteral("la");                  // inside values of 39,045 objects
 const QString kBigClassName = QStringLiteral("Gadget");
 const QString kHundredName = QStringLiteral("Hundred Rows Object");
 const QString kFiftyName = QStringLiteral("Fifty Rows Object");
+// A class planted after the others (identifier idOf(kObjects)) whose 1,000 instances have
+// exactly 20 properties each; no planted text holds "qwzk" or the exact value, and only the
+// class's "OlValClass" holds "la".
+constexpr int kTwentyInstances = 1000;
+constexpr int kTwentyColumns = 20;
 // Bump when the data below changes, so a stale cache is not used.
-const QString kCacheName = QStringLiteral("olv-bench-v1.mdb");
+const QString kCacheName = QStringLiteral("olv-bench-v2.mdb");
 
 const QDateTime kBase(QDate(2002, 1, 3), QTime(0, 0, 0));
 
@@ -166,6 +177,16 @@ void build(const QString& path) {
             static const QString spellings[] = {"qwzk", "QWZK", "Qwzk", "qWzK"};
             add(id, QStringLiteral("serial"), QStringLiteral("SN-%1-%2-%3").arg(i).arg(spellings[i % 4]).arg(words.word()));
         }
+    }
+    const QString twenty = idOf(kObjects);
+    add(twenty, kTOO, kClassValue);
+    add(twenty, kName, QStringLiteral("Twenty Columns"));
+    for (int k = 1; k <= kTwentyInstances; ++k) {
+        const QString id = idOf(kObjects + k);
+        add(id, kTOO, twenty);
+        add(id, kName, QStringLiteral("Twenty %1").arg(k));
+        for (int c = 1; c <= kTwentyColumns; ++c)
+            add(id, QStringLiteral("Column %1").arg(c, 2, 10, QLatin1Char('0')), QStringLiteral("cell %1 %2").arg(k).arg(c));
     }
     t.commit();
     std::fprintf(stderr, "built %lld rows of %d objects\n", rows, kObjects);
@@ -332,13 +353,143 @@ void check(bool ok, const char* what) {
     }
 }
 
+// --- The table view and the HTML report ---------------------------------------------------------
+
+// The design's way for the found objects: a lookup per cell, each opening the file. Per object
+// its TOO (and the class's Name when that is an identifier), its Name and every column; in the
+// report also the Name of each value that is an identifier. The objects timed are spread evenly
+// over the list, and at most maxLookups lookups are made.
+struct CellTiming {
+    double ms = 0;
+    qsizetype lookups = 0, objects = 0;
+};
+CellTiming perCell(const QStringList& ids, const QStringList& columns, bool inReport, qsizetype sampleObjects,
+                   qsizetype maxLookups, const std::function<QString(const QString&, const QString&)>& lookup) {
+    CellTiming t;
+    const qsizetype n = std::min(sampleObjects, ids.size());
+    const auto get = [&](const QString& id, const QString& p) {
+        ++t.lookups;
+        return lookup(id, p);
+    };
+    const auto t0 = std::chrono::steady_clock::now();
+    for (qsizetype s = 0; s < n && t.lookups < maxLookups; ++s) {
+        const QString& id = ids[s * ids.size() / n];
+        if (const QString cls = get(id, kTOO); isObjectId(cls)) get(cls, kName);
+        get(id, kName);
+        for (const QString& p : columns) {
+            if (t.lookups >= maxLookups) break;
+            if (const QString v = get(id, p); inReport && isObjectId(v)) get(v, kName);
+        }
+        ++t.objects;
+    }
+    t.ms = msSince(t0);
+    return t;
+}
+
+// Table view and report, driven through a main window of their own; with the per-cell way beside
+// each, through the store (indexes, a connection per lookup) and the literal way (a plain scan
+// per lookup), reckoned from the objects and lookups timed.
+void viewFigures(const QString& folder, const QString& path, const Literal& literal) {
+    RunningClock clock;
+    test::FakeClipboard clipboard;
+    test::FakeShell shell;
+    test::FakePrompter prompter;
+    WindowRegistry windows;
+    Context ctx;
+    ctx.store.setPath(path);
+    ctx.clock = &clock;
+    ctx.clipboard = &clipboard;
+    ctx.shell = &shell;
+    ctx.prompter = &prompter;
+    ctx.windows = &windows;
+    frmOlv window(ctx);
+    windows.add(&window);
+    window.setQuit([] {});
+    window.show();
+    QCoreApplication::processEvents();
+    auto txtFind = window.findChild<QLineEdit*>(QStringLiteral("txtFind"));
+    window.findChild<QCheckBox*>(QStringLiteral("chkWildCardFind"))->setChecked(false);
+    const Store store(path);
+
+    // Per-cell timings, scaled to every object: the store's way from 100 objects, the literal way
+    // from kLiteralSample lookups and the lookups per object the store's way counted.
+    const auto perCellFigures = [&](const char* name, const char* literalName, const QStringList& ids,
+                                    const QStringList& columns, bool inReport) {
+        double lookupsPerObject = 0;
+        report(name, measure(kLiteralRuns, nullptr, [&] {
+                    const CellTiming t = perCell(ids, columns, inReport, 100, std::numeric_limits<qsizetype>::max(),
+                                                 [&](const QString& o, const QString& p) { return store.GetPropertyValue(o, p); });
+                    lookupsPerObject = double(t.lookups) / double(t.objects);
+                    return t.ms * double(ids.size()) / double(t.objects);
+                }));
+        report(literalName, measure(kLiteralRuns, nullptr, [&] {
+                    const CellTiming t = perCell(ids, columns, inReport, ids.size(), kLiteralSample,
+                                                 [&](const QString& o, const QString& p) { return literal.property(o, p); });
+                    return t.ms / double(t.lookups) * lookupsPerObject * double(ids.size());
+                }));
+    };
+
+    const auto closeTable = [&] {
+        if (auto open = windows.find<frmTableView>()) delete open;
+    };
+    const auto tableFigure = [&](const char* name, const QString& text) {
+        report(name, measure(kRuns, [&] {
+                    closeTable();
+                    txtFind->setText(text);
+                },
+                              [&] {
+                                  return timed([&] {
+                                      window.cmdTableView_Click();
+                                      QCoreApplication::processEvents(); // shown
+                                  });
+                              }));
+        frmTableView* view = windows.find<frmTableView>();
+        check(view && view->isVisible() && prompter.texts(test::Prompt::Error).isEmpty(), "table view shown");
+        return view->grid()->model();
+    };
+
+    const QString twenty = idOf(kObjects);
+    QAbstractItemModel* shown = tableFigure("table_view_1000x20_ms", twenty);
+    check(shown->rowCount() == kTwentyInstances && shown->columnCount() == 2 + kTwentyColumns, "1,000 rows of 20 properties");
+    ObjectTable table = TableCommand(store).build(twenty, false);
+    perCellFigures("table_view_1000x20_per_cell_ms", "table_view_1000x20_literal_ms",
+                   Database(path).findObjects(twenty, false), table.columns, false);
+
+    const QString bigClass = idOf(0);
+    shown = tableFigure("table_view_10000_ms", bigClass);
+    check(shown->rowCount() == kBigClassSize, "10,000 rows");
+    std::fprintf(stderr, "table of 10,000 objects: %d property columns\n", shown->columnCount() - 2);
+    table = TableCommand(store).build(bigClass, false);
+    const QStringList big = Database(path).findObjects(bigClass, false);
+    perCellFigures("table_view_10000_per_cell_ms", "table_view_10000_literal_ms", big, table.columns, false);
+    closeTable();
+
+    // The report of the 10,000 instances, from the menu to the file opened.
+    const QString reportFile = QDir(folder).filePath(QStringLiteral("BasicReport.htm"));
+    report("report_10000_ms", measure(kRuns, [&] {
+                QFile::remove(reportFile);
+                txtFind->setText(bigClass);
+                prompter.fileAnswers.clear();
+                prompter.fileAnswers.enqueue(reportFile);
+            },
+                                       [&] { return timed([&] { window.mnuReportHTML_Click(); }); }));
+    check(QFileInfo::exists(reportFile) && shell.opened.last() == reportFile && prompter.texts(test::Prompt::Error).isEmpty(),
+          "report written and opened");
+    std::fprintf(stderr, "report of 10,000 objects: %lld property columns, %lld bytes\n",
+                 static_cast<long long>(table.columns.size()), static_cast<long long>(QFileInfo(reportFile).size()));
+    perCellFigures("report_10000_per_cell_ms", "report_10000_literal_ms", big, table.columns, true);
+    QFile::remove(reportFile);
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments();
-    const QString folder = args.size() > 1 ? args[1] : QStringLiteral("/tmp/olv-bench");
+    const bool onlyViews = args.contains(QStringLiteral("--only-views"));
+    const QStringList folders = args.mid(1).filter(QRegularExpression(QStringLiteral("^(?!--)")));
+    const QString folder = folders.isEmpty() ? QStringLiteral("/tmp/olv-bench") : folders.first();
     const QString path = prepareDatabase(folder);
     const Literal literal(path);
 
@@ -358,6 +509,10 @@ int main(int argc, char* argv[]) {
     }
     std::fprintf(stderr, "runs: %d (literal way: %d; its lookups past %lld per operation reckoned from those timed)\n",
                  kRuns, kLiteralRuns, static_cast<long long>(kLiteralSample));
+    if (onlyViews) {
+        viewFigures(folder, path, literal);
+        return 0;
+    }
 
     // Opening a command's connection.
     constexpr int kOpens = 50;
@@ -479,12 +634,13 @@ int main(int argc, char* argv[]) {
         return timed([&] { search(text); });
     };
     report("wildcard_all_ms", measure(kRuns, nullptr, [&] { return untilQuestion(QStringLiteral("*")); }));
-    check(prompter.shown.last().text == QStringLiteral("100000objects"), "\"*\" finds every object");
+    check(prompter.shown.last().text == QString::number(Database(path).countObjects()) + QStringLiteral("objects"),
+          "\"*\" finds every object");
     report("wildcard_all_plain_sql_ms", measure(kRuns, nullptr, [&] {
                return timed([&] { literal.distinctObjects("SELECT DISTINCT O FROM DATA WHERE V LIKE ?", QStringLiteral("%")); });
            }));
     report("containment_2_letters_ms", measure(kRuns, nullptr, [&] { return untilQuestion(kTwoLetters); }));
-    check(prompter.shown.last().text == QStringLiteral("39044objects"), "two letters in 39,044 objects");
+    check(prompter.shown.last().text == QStringLiteral("39045objects"), "two letters in 39,045 objects");
     report("containment_2_letters_plain_sql_ms", measure(kRuns, nullptr, [&] {
                return timed([&] {
                    literal.distinctObjects("SELECT DISTINCT O FROM DATA WHERE V LIKE ?", QLatin1Char('%') + kTwoLetters + QLatin1Char('%'));
@@ -613,5 +769,7 @@ int main(int argc, char* argv[]) {
                });
            }));
     removeClones();
+
+    viewFigures(folder, path, literal);
     return 0;
 }

@@ -649,6 +649,67 @@ QStringList Database::namesOf(const QStringList& ids) {
     return names;
 }
 
+QList<QList<Row>> Database::rowsOfEach(const QStringList& ids) {
+    // Spellings asked for in one statement; unbound places stay NULL and match nothing.
+    constexpr int kBatch = 999;
+    // Past this many objects one pass over the table beats looking each up in the index.
+    constexpr qsizetype kScanAbove = 40000;
+    return guarded([&] {
+        QList<QList<Row>> result(ids.size());
+        QHash<QString, QList<qsizetype>> wanted; // folded identifier -> where its rows go
+        wanted.reserve(ids.size());
+        for (qsizetype i = 0; i < ids.size(); ++i) wanted[jet::fold(ids[i])] << i;
+        const auto take = [&](SQLite::Statement& q) {
+            while (q.executeStep()) {
+                const SQLite::Column o = q.getColumn(0);
+                if (o.isNull()) continue;
+                const auto at = wanted.constFind(jet::fold(text(o)));
+                if (at == wanted.cend()) continue;
+                const Row row{text(o), text(q.getColumn(1)), text(q.getColumn(2))};
+                for (const qsizetype i : *at) result[i].push_back(row);
+            }
+            q.tryReset();
+        };
+
+        bool indexed = false;
+        {
+            SQLite::Statement& q = statement("SELECT 1 FROM sqlite_master WHERE type = 'index' AND name = 'DATA_O_NOCASE'");
+            indexed = q.executeStep();
+            q.tryReset();
+        }
+        if (!indexed || wanted.size() > kScanAbove) {
+            take(statement("SELECT O, P, V FROM DATA NOT INDEXED ORDER BY rowid"));
+            return result;
+        }
+        std::string in = "IN (?";
+        for (int i = 1; i < kBatch; ++i) in += ", ?";
+        const std::string sql = "SELECT O, P, V FROM DATA WHERE O COLLATE NOCASE " + in + ") ORDER BY rowid";
+        SQLite::Statement* q = &statement(sql);
+        int bound = 0;
+        QList<qsizetype> unspellable;
+        // Every spelling of one object goes into the same statement, so its rows come in order.
+        for (auto it = wanted.cbegin(); it != wanted.cend(); ++it) {
+            const QStringList spelt = spellings(ids[it->front()], kMaxSpellings);
+            if (spelt.isEmpty()) {
+                unspellable << it->front();
+                continue;
+            }
+            if (bound + spelt.size() > kBatch) {
+                take(*q);
+                q = &statement(sql);
+                bound = 0;
+            }
+            for (const QString& s : spelt) q->bind(++bound, s.toStdString());
+        }
+        if (bound > 0) take(*q);
+        for (const qsizetype first : unspellable) {
+            const QList<Row> rows = rowsOf(ids[first]);
+            for (const qsizetype i : wanted.value(jet::fold(ids[first]))) result[i] = rows;
+        }
+        return result;
+    });
+}
+
 QString Database::GetPropertyValue(const QString& id, const QString& property) {
     const QString v = valueOf(id, property);
     return v.isNull() ? kNotAvailable : v;
@@ -819,6 +880,35 @@ void Database::insert(const Row& row) {
 void Database::appendAll(const QList<Row>& rows) {
     writing([&] {
         for (const Row& r : rows) insert(r);
+    });
+}
+
+qint64 Database::addMissing(const QList<Row>& rows, const std::function<bool(double)>& progress) {
+    return writing([&] {
+        // Rows are compared exactly as stored, object by object: what each object holds now,
+        // less what earlier rows of the list were matched against.
+        QHash<QString, QHash<QString, int>> held; // identifier -> P and V -> count
+        const auto key = [](const Row& r) { return r.p + QChar(0) + r.v; };
+        qint64 added = 0;
+        for (qsizetype i = 0; i < rows.size(); ++i) {
+            if (progress && i % 500 == 0 && !progress(double(i) / double(rows.size()))) throw Cancelled();
+            const Row& r = rows[i];
+            auto object = held.find(r.o);
+            if (object == held.end()) {
+                object = held.insert(r.o, {});
+                for (const StoredRow& s : storedRowsOf(r.o))
+                    if (s.row.o == r.o) ++(*object)[key(s.row)];
+            }
+            int& count = (*object)[key(r)];
+            if (count > 0) {
+                --count;
+                continue;
+            }
+            insert(r);
+            ++added;
+        }
+        if (progress && !progress(1.0)) throw Cancelled();
+        return added;
     });
 }
 

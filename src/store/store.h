@@ -123,6 +123,9 @@ public:
     QString valueOf(const QString& id, const QString& property);
     // The first Name of each object, or a null string where it has none; one answer per id.
     QStringList namesOf(const QStringList& ids);
+    // The rows of each object, one list per id as rowsOf gives it, read in a few statements
+    // however many objects there are.
+    QList<QList<Row>> rowsOfEach(const QStringList& ids);
     QString GetPropertyValue(const QString& id, const QString& property); // "N/A" when none
     QString FindClassId(const QString& className);                        // "N/A" when none
     // A free identifier "OlObj" + yyyyMMddHHmmss; waits for the next second while taken.
@@ -141,6 +144,10 @@ public:
 
     // Appends all rows or, on failure, none of them.
     void appendAll(const QList<Row>& rows);
+    // Adds the rows the file lacks, matched as a multiset: a row given n times that the file
+    // holds m times is added max(0, n - m) times. All or nothing; progress gets the share done
+    // and answers false to call it off (Cancelled). Answers how many rows were added.
+    qint64 addMissing(const QList<Row>& rows, const std::function<bool(double)>& progress = {});
     void append(const QString& o, const QString& p, const QString& v) { appendAll({{o, p, v}}); }
     // Makes a new object in one write transaction: picks a free identifier, asks rowsFor for
     // its rows (it may read the file, which nobody else can write meanwhile) and appends them.
