@@ -2,10 +2,15 @@
 // shown. With OLV_SCREENSHOTS set to a folder, the windows are also saved there as pictures to
 // look at.
 
+#include "about/frmabout.h"
 #include "dialogs/frmnewcollection.h"
+#include "dialogs/frmnewimage.h"
+#include "dialogs/frmrichtextnote.h"
 #include "dialogs/frmnewobjectclass.h"
 #include "dialogs/frmnewurl.h"
 #include "driver.h"
+#include "views/frmcardview.h"
+#include "views/frmtableview.h"
 #include "editing/frmdataentry.h"
 #include "editing/frmnewpv.h"
 
@@ -15,6 +20,8 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
+#include <QPainter>
 #include <QTextEdit>
 
 using namespace olv;
@@ -114,6 +121,18 @@ private slots:
         frmNewURL newUrl(d.h.ctx);
         for (QWidget* w : std::initializer_list<QWidget*>{&newObject, &newCollection, &newUrl})
             check(w, w->objectName());
+
+        // The views and the About box, as the main window opens them.
+        QTest::mouseClick(d.child<QPushButton>("cmdTableView"), Qt::LeftButton);
+        QTRY_VERIFY(d.h.windows.find<frmTableView>());
+        check(d.h.windows.find<frmTableView>(), "frmTableView");
+        d.h.ctx.windows->open<frmAbout>([&] { return new frmAbout(d.h.ctx); });
+        check(d.h.windows.find<frmAbout>(), "frmAbout");
+        frmCardView card;
+        check(&card, "frmCardView");
+        QCOMPARE(misnamed(d.h.windows.find<frmAbout>()), QStringList());
+        QCOMPARE(misnamed(d.h.windows.find<frmTableView>()), QStringList());
+        d.h.windows.unloadAllBut(&d.window);
     }
 
     void shouldFitTheEditingWindows() {
@@ -130,6 +149,41 @@ private slots:
         QVERIFY(newPV);
         check(newPV, "frmNewPV");
         checkDialog(newPV);
+        d.h.windows.unloadAllBut(&d.window);
+    }
+
+    void shouldFitTheLinkDialogsAndPreviews() {
+        MainWindowDriver d;
+        QImage picture(320, 200, QImage::Format_RGB32);
+        QPainter paint(&picture);
+        paint.fillRect(picture.rect(), QColor(70, 130, 60));
+        paint.setBrush(QColor(200, 220, 120));
+        paint.drawEllipse(QPoint(160, 100), 110, 60);
+        paint.end();
+        const QString photo = d.h.dir.filePath("fern.jpg");
+        QVERIFY(picture.save(photo, "JPG"));
+        const QString note = d.h.dir.filePath("Olv.mdb.fern.rtf");
+        QVERIFY(QFile::copy(OLV_REALWORLD_DIR "/rtf/wordpad-msftedit541-formatting.rtf", note));
+        d.h.add({{obj(2), kName, "Fern"}, {obj(2), "photo", photo}, {obj(2), "note", note}});
+        d.search("Fern");
+        d.clickNode(d.nodeWithKey(obj(2)));
+        d.clickGridRow(2);
+        check(&d.window, "frmOlv-picture");
+        d.clickGridRow(3);
+        check(&d.window, "frmOlv-note");
+
+        d.action("mnuT1OAddNewImage")->trigger();
+        auto image = d.h.windows.find<frmNewImage>();
+        QVERIFY(image);
+        d.h.prompter.fileAnswers << photo;
+        QTest::mouseClick(image->findChild<QAbstractButton*>("cmdOpen"), Qt::LeftButton);
+        check(image, "frmNewImage");
+        checkDialog(image);
+        d.action("mnuT1OAddNewRichtextNote")->trigger();
+        auto noteDialog = d.h.windows.find<frmRichTextNote>();
+        QVERIFY(noteDialog);
+        check(noteDialog, "frmRichTextNote");
+        checkDialog(noteDialog);
         d.h.windows.unloadAllBut(&d.window);
     }
 

@@ -2,6 +2,7 @@
 // related objects, the property view, making objects, classes, collections and web links,
 // cloning, and the data-entry window's edits.
 
+#include "commands/csv.h"
 #include "commands/dataentry.h"
 #include "commands/objects.h"
 #include "commands/properties.h"
@@ -201,6 +202,27 @@ private slots:
         QCOMPARE(entry.rows("OlObjB").size(), 2);
         entry.add("OlObjA", "it's", "");
         QCOMPARE(listed().last(), QStringLiteral("7:it's="));
+    }
+
+    void csvKeepsEveryCharacterAndRunsNoFormula() {
+        ObjectTable table;
+        table.columns = {"colour", "note, with comma"};
+        table.rows = {{"Lamp class", "Lamp", "red", "said \"hi\"\nthen left"},
+                      {"N/A", "=1+1", "-5", "@SUM(A1)"},
+                      {"N/A", u"Zoë Müller 東京"_qs, "+cmd", "-x"}};
+        const QByteArray expected = "\xEF\xBB\xBF"
+                                    "Class,Name,colour,\"note, with comma\"\r\n"
+                                    "Lamp class,Lamp,red,\"said \"\"hi\"\"\nthen left\"\r\n"
+                                    "N/A,'=1+1,-5,'@SUM(A1)\r\n"
+                                    "N/A,Zo\xC3\xAB M\xC3\xBCller \xE6\x9D\xB1\xE4\xBA\xAC,'+cmd,'-x\r\n";
+        QCOMPARE(csv::text(table), expected);
+        const QString path = m_dir.filePath("out.csv");
+        QVERIFY(csv::write(path, table).isNull());
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), expected);
+        const QString refused = csv::write(m_dir.filePath("no/such/folder/out.csv"), table);
+        QVERIFY2(refused.contains("no/such/folder/out.csv"), qPrintable(refused));
     }
 
     void aFailingWriteLeavesNothingAndSaysWhichFile() {

@@ -102,6 +102,17 @@ private slots:
         QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("cmdNewPV"));
     }
 
+    void shouldGrowTheGridWithTheWindow() {
+        EntryDriver d;
+        d.open(kLamp);
+        d.entry()->resize(d.entry()->size() + QSize(120, 60));
+        QTRY_COMPARE(d.grid()->geometry(), twRect(0, 240, 7335, 3135).adjusted(0, 0, 120, 60));
+        QCOMPARE(d.entry()->findChild<QPushButton*>("cmdDeletePV")->geometry(),
+                 twRect(2160, 3480, 1455, 375).translated(0, 60));
+        d.entry()->resize(1, 1);
+        QTRY_COMPARE(d.entry()->size(), QSize(tw(7425), tw(3945)));
+    }
+
     void shouldDeleteExactlyTheSelectedRow() {
         EntryDriver d;
         d.h.add({{kDesk, "colour", "red"}, {kDesk, "Colour", "RED"}, {kDesk, "colour", "red"},

@@ -163,6 +163,28 @@ private slots:
         QCOMPARE(f.readAll(), QByteArray("no database here\n").repeated(300));
     }
 
+    void shouldGiveExtraRoomToTheTreeTheGridAndThePreviews() {
+        MainWindowDriver d;
+        auto place = [&](const char* name) { return d.child<QWidget>(name)->geometry(); };
+        const QWidget* client = d.window.centralWidget();
+        QCOMPARE(client->size(), QSize(tw(9345), tw(7560))); // the designed size is the smallest
+        QCOMPARE(place("trvDATA"), twRect(120, 1320, 5175, 2655));
+        QCOMPARE(place("cmdFindLinkingObjects"), twRect(3240, 7320, 1935, 255));
+        d.window.resize(d.window.size() + QSize(200, 100));
+        QTRY_COMPARE(client->size(), QSize(tw(9345) + 200, tw(7560) + 100));
+        QCOMPARE(place("trvDATA"), twRect(120, 1320, 5175, 2655).adjusted(0, 0, 100, 50));
+        QCOMPARE(place("fraDATA"), twRect(120, 4080, 5175, 3135).adjusted(0, 50, 100, 100));
+        QCOMPARE(place("flxDATA"), twRect(120, 240, 4935, 2775).adjusted(0, 0, 100, 50));
+        QCOMPARE(place("Image1"), twRect(5400, 4080, 3855, 3375).adjusted(100, 50, 200, 100));
+        QCOMPARE(place("cmdFindLinkingObjects"), twRect(3240, 7320, 1935, 255).translated(100, 100));
+        QCOMPARE(place("txtFind"), twRect(120, 90, 2895, 285)); // the rest stays where it was
+        d.window.showMaximized();
+        QTRY_VERIFY(place("trvDATA").width() > twRect(120, 1320, 5175, 2655).width());
+        d.window.showNormal();
+        d.window.resize(10, 10); // never smaller than designed
+        QTRY_COMPARE(client->size(), QSize(tw(9345), tw(7560)));
+    }
+
     void shouldUnloadWindowsNewestFirstOnExit() {
         MainWindowDriver d;
         QStringList closed;

@@ -58,6 +58,10 @@ bool LongWork::poll() {
         m_dialog->setAutoClose(false);
         m_dialog->show();
     }
+    if (m_dialog && m_share >= 0) {
+        m_dialog->setMaximum(1000);
+        m_dialog->setValue(std::min(999, int(m_share * 1000)));
+    }
     // Without the dialog, input waits: the user cannot start another command meanwhile.
     QCoreApplication::processEvents(m_dialog ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents);
     if (m_dialog && m_dialog->wasCanceled()) m_cancelled = true;

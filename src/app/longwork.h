@@ -25,6 +25,8 @@ public:
         return [this] { return poll(); };
     }
     bool poll();
+    // How much is done (0 to 1), for work that knows; shown once the progress window is up.
+    void setShare(double share) { m_share = share; }
     // Out of the way, e.g. before a question to the user; the next poll brings it back.
     void pause();
 
@@ -35,6 +37,7 @@ private:
     QPointer<QProgressDialog> m_dialog;
     bool m_cursor = false;
     bool m_cancelled = false;
+    double m_share = -1; // unknown
 };
 
 // Makes a large file's search indexes on a thread of its own, with a progress window that names

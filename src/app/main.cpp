@@ -9,6 +9,7 @@
 #include "platform/shell.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QScreen>
 
 int main(int argc, char* argv[]) {
@@ -33,11 +34,17 @@ int main(int argc, char* argv[]) {
     context.downloader = &downloader;
     context.windows = &windows;
 
-    // The default database is made on first start; a file chosen later is never created.
-    try {
-        olv::Store::createIfMissing(context.store.path());
-    } catch (const olv::StoreError& e) {
-        prompter.error(nullptr, e.message());
+    // "olv FILE" works on that file for the run, as Set Database would; like a file chosen there,
+    // it is never created. The default database is made on first start.
+    const QStringList args = QCoreApplication::arguments();
+    if (args.size() > 1) {
+        context.store.setPath(QFileInfo(args.at(1)).absoluteFilePath());
+    } else {
+        try {
+            olv::Store::createIfMissing(context.store.path());
+        } catch (const olv::StoreError& e) {
+            prompter.error(nullptr, e.message());
+        }
     }
 
     olv::frmOlv main(context);
@@ -46,8 +53,7 @@ int main(int argc, char* argv[]) {
     context.store.setIndexMaker([&](const olv::IndexRepair& repair) {
         return olv::makeIndexesWithProgress(QApplication::activeWindow(), prompter, repair);
     });
-    main.adjustSize();
-    main.setFixedSize(main.size());
+    main.adjustSize(); // the designed size, which is also the smallest
     if (const QScreen* screen = main.screen())
         main.move(screen->availableGeometry().center() - main.rect().center());
     main.show();

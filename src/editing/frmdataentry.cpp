@@ -30,7 +30,9 @@ frmDataEntry::frmDataEntry(Context& context, QWidget* parent) : QWidget(parent),
     setObjectName(QStringLiteral("frmDataEntry"));
     setWindowTitle(QStringLiteral("Olv :: Data Entry"));
     setAttribute(Qt::WA_DeleteOnClose); // the next opening loads afresh
-    setFixedSize(tw(7425), tw(3945));
+    // The designed size is the smallest; extra room goes to the grid.
+    setMinimumSize(tw(7425), tw(3945));
+    resize(minimumSize());
 
     m_model = new PropertyModel(m_ctx.store, this);
     connect(m_model, &PropertyModel::writeFailed, this, &frmDataEntry::showFailure);
@@ -49,11 +51,11 @@ frmDataEntry::frmDataEntry(Context& context, QWidget* parent) : QWidget(parent),
 
     m_cmdNewPV = addButton(this, "cmdNewPV", QStringLiteral("new property"), twRect(0, 3480, 1455, 375));
     connect(m_cmdNewPV, &QPushButton::clicked, this, &frmDataEntry::cmdNewPV_Click);
-    auto cmdDeletePV = addButton(this, "cmdDeletePV", QStringLiteral("delete property"), twRect(2160, 3480, 1455, 375));
-    connect(cmdDeletePV, &QPushButton::clicked, this, &frmDataEntry::cmdDeletePV_Click);
+    m_cmdDeletePV = addButton(this, "cmdDeletePV", QStringLiteral("delete property"), twRect(2160, 3480, 1455, 375));
+    connect(m_cmdDeletePV, &QPushButton::clicked, this, &frmDataEntry::cmdDeletePV_Click);
 
     setTabOrder(m_DataGrid1, m_cmdNewPV);
-    setTabOrder(m_cmdNewPV, cmdDeletePV);
+    setTabOrder(m_cmdNewPV, m_cmdDeletePV);
     m_DataGrid1->setFocus();
     if (const QScreen* screen = this->screen())
         move(screen->availableGeometry().center() - rect().center());
@@ -107,6 +109,14 @@ void frmDataEntry::cmdNewPV_Click() {
     frmNewPV* dialog = m_ctx.windows->open<frmNewPV>([this] { return new frmNewPV(m_ctx); });
     // Just below the button, at its left edge.
     dialog->move(pos() + QPoint(m_cmdNewPV->x(), m_cmdNewPV->y() + m_cmdNewPV->height()));
+}
+
+void frmDataEntry::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    const QSize extra = size() - minimumSize();
+    m_DataGrid1->setGeometry(twRect(0, 240, 7335, 3135).adjusted(0, 0, extra.width(), extra.height()));
+    for (QPushButton* button : {m_cmdNewPV, m_cmdDeletePV})
+        button->move(button->x(), tw(3480) + extra.height());
 }
 
 void frmDataEntry::closeEvent(QCloseEvent* event) {

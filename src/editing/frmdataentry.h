@@ -37,6 +37,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void Form_Load();
@@ -47,6 +48,7 @@ private:
     PropertyModel* m_model = nullptr;
     DataGrid* m_DataGrid1 = nullptr;
     QPushButton* m_cmdNewPV = nullptr;
+    QPushButton* m_cmdDeletePV = nullptr;
 };
 
 } // namespace olv

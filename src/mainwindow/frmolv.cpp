@@ -2,11 +2,17 @@
 
 #include "app/longwork.h"
 #include "app/ui.h"
+#include "about/frmabout.h"
 #include "app/windowregistry.h"
+#include "commands/importer.h"
 #include "commands/objects.h"
 #include "commands/properties.h"
+#include "commands/report.h"
 #include "commands/search.h"
 #include "dialogs/frmnewcollection.h"
+#include "dialogs/frmnewimage.h"
+#include "dialogs/frmrichtextnote.h"
+#include "richtext/rtf.h"
 #include "dialogs/frmnewobjectclass.h"
 #include "dialogs/frmnewurl.h"
 #include "editing/frmdataentry.h"
@@ -14,6 +20,8 @@
 #include "platform/clipboard.h"
 #include "platform/prompter.h"
 #include "platform/shell.h"
+#include "views/frmcardview.h"
+#include "views/frmtableview.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -60,7 +68,8 @@ frmOlv::frmOlv(Context& context, QWidget* parent) : QMainWindow(parent), m_ctx(c
 void frmOlv::buildControls() {
     auto client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
-    client->setFixedSize(tw(9345), tw(7560));
+    // The designed size is the smallest; extra room goes to the tree, the grid and the previews.
+    client->setMinimumSize(tw(9345), tw(7560));
     setCentralWidget(client);
 
     m_txtFind = named(new QLineEdit(QStringLiteral("find"), client), "txtFind", "search text");
@@ -87,13 +96,14 @@ void frmOlv::buildControls() {
     cmdTreeView->setGeometry(twRect(600, 960, 600, 250));
     connect(cmdTreeView, &QPushButton::clicked, this, &frmOlv::cmdFind_Click);
 
-    // The table view comes with its own window; until then the button is there but unavailable.
     auto cmdTableView = named(new QPushButton(QStringLiteral("Table"), client), "cmdTableView");
     cmdTableView->setGeometry(twRect(1200, 960, 600, 250));
-    cmdTableView->setEnabled(false);
+    connect(cmdTableView, &QPushButton::clicked, this, &frmOlv::cmdTableView_Click);
 
+    // The card view has nothing to show yet: the button starts unavailable and stays so.
     auto cmdCardView = named(new QPushButton(QStringLiteral("Card"), client), "cmdCardView");
     cmdCardView->setGeometry(twRect(1920, 960, 615, 250));
+    connect(cmdCardView, &QPushButton::clicked, this, &frmOlv::cmdCardView_Click);
     cmdCardView->setEnabled(false);
 
     m_trvDATA = named(new ObjectTree(client), "trvDATA", "object tree");
@@ -164,7 +174,8 @@ void frmOlv::buildControls() {
     setTabOrder(m_txtFind, m_cmdFind);
     setTabOrder(m_cmdFind, m_chkWildCardFind);
     setTabOrder(m_chkWildCardFind, cmdTreeView);
-    setTabOrder(cmdTreeView, m_trvDATA);
+    setTabOrder(cmdTreeView, cmdTableView);
+    setTabOrder(cmdTableView, m_trvDATA);
     setTabOrder(m_trvDATA, m_flxDATA);
     setTabOrder(m_flxDATA, cmdLinking);
 }
@@ -176,7 +187,8 @@ void frmOlv::buildMenus() {
     QMenu* file = addMenu(bar, QStringLiteral("&File"), "mnuFile");
     connect(addItem(file, QStringLiteral("Set Database"), "mnuFileDatabase"), &QAction::triggered, this,
             &frmOlv::mnuFileDatabase_Click);
-    addItem(file, QStringLiteral("&Import"), "mnuFileImport");
+    connect(addItem(file, QStringLiteral("&Import"), "mnuFileImport"), &QAction::triggered, this,
+            &frmOlv::mnuFileImport_Click);
     connect(addItem(file, QStringLiteral("E&xit"), "mnuFileExit"), &QAction::triggered, this,
             &frmOlv::mnuFileExit_Click);
     bar->addMenu(file);
@@ -199,12 +211,14 @@ void frmOlv::buildMenus() {
     bar->addMenu(services);
 
     QMenu* report = addMenu(bar, QStringLiteral("&Report"), "mnuReport");
-    addItem(report, QStringLiteral("to HTML"), "mnuReportHTML", false);
+    connect(addItem(report, QStringLiteral("to HTML"), "mnuReportHTML"), &QAction::triggered, this,
+            &frmOlv::mnuReportHTML_Click);
     addItem(report, QStringLiteral("to Excel Pivot"), "mnuReportExcelPivot", false);
     bar->addMenu(report);
 
     QMenu* help = addMenu(bar, QStringLiteral("&Help"), "mnuHelp");
-    addItem(help, QStringLiteral("&About"), "mnuHelpAbout", false);
+    connect(addItem(help, QStringLiteral("&About"), "mnuHelpAbout"), &QAction::triggered, this,
+            &frmOlv::mnuHelpAbout_Click);
     bar->addMenu(help);
 
     m_treeMenu = addMenu(this, QStringLiteral("Tree1Object"), "mnuT1O");
@@ -218,8 +232,10 @@ void frmOlv::buildMenus() {
             this, &frmOlv::mnuT1OEditProperties_Click);
     addItem(m_treeMenu, QStringLiteral("Delete properties"), "mnuT1ODeleteProperties", false);
     m_treeMenu->addSeparator()->setObjectName(QStringLiteral("mnuT1OH1"));
-    addItem(m_treeMenu, QStringLiteral("Add New IMAGE"), "mnuT1OAddNewImage", false);
-    addItem(m_treeMenu, QStringLiteral("Add New Richtext Note"), "mnuT1OAddNewRichtextNote", false);
+    connect(addItem(m_treeMenu, QStringLiteral("Add New IMAGE"), "mnuT1OAddNewImage"), &QAction::triggered,
+            this, &frmOlv::mnuT1OAddNewImage_Click);
+    connect(addItem(m_treeMenu, QStringLiteral("Add New Richtext Note"), "mnuT1OAddNewRichtextNote"),
+            &QAction::triggered, this, &frmOlv::mnuT1OAddNewRichtextNote_Click);
     m_treeMenu->addSeparator()->setObjectName(QStringLiteral("mnuT1OH2"));
     connect(addItem(m_treeMenu, QStringLiteral("Add New OBJECT"), "mnuT1OAddNewObject"), &QAction::triggered,
             this, &frmOlv::mnuT1OAddNewObject_Click);
@@ -328,9 +344,28 @@ void frmOlv::flxDATA_Click(int row) {
         m_Image1->clear();
         m_Image1->hide();
     }
-    // Notes are previewed once the note reader is in place; until then the box stays hidden.
-    m_rtbNote->clear();
-    m_rtbNote->hide();
+    // The stored text names the file: file names are case-sensitive here. A note that cannot be
+    // read leaves the box empty and hidden.
+    bool note = false;
+    if (upper.endsWith(QLatin1String(".RTF"))) {
+        BusyCursor busy;
+        // Read into a document of its own and hand it over whole: the box then lays out only
+        // what it shows and the rest a piece at a time, so a long note opens at once.
+        auto doc = new QTextDocument(m_rtbNote);
+        doc->setDefaultFont(m_rtbNote->font());
+        note = rtf::load(value, *doc);
+        if (note) {
+            // The box deletes its first document itself; later ones are ours.
+            QTextDocument* shown = m_rtbNote->document();
+            const bool ours = shown->parent() == m_rtbNote;
+            m_rtbNote->setDocument(doc);
+            if (ours) delete shown;
+        } else {
+            delete doc;
+        }
+    }
+    if (!note) m_rtbNote->clear();
+    m_rtbNote->setVisible(note);
 }
 
 void frmOlv::flxDATA_DblClick(int row) {
@@ -398,6 +433,23 @@ void frmOlv::mnuFileDatabase_Click() {
     if (!chosen.isEmpty()) m_ctx.store.setPath(chosen);
 }
 
+void frmOlv::mnuFileImport_Click() {
+    const QString chosen = m_ctx.prompter->openFileName(
+        this, QStringLiteral("Olv - Import"), QFileInfo(Store::defaultPath()).absolutePath(), QString(),
+        QStringLiteral("Olv databases (*.mdb *.db *.sqlite);;All files (*)"));
+    if (chosen.isEmpty()) return;
+    ImportCommand::Result result;
+    if (!guarded([&] {
+            LongWork work(this, QStringLiteral("Importing %1 ...").arg(QDir::toNativeSeparators(chosen)));
+            result = ImportCommand(m_ctx.store).run(chosen, [&](double share) {
+                work.setShare(share);
+                return work.poll();
+            });
+        }))
+        return;
+    m_ctx.prompter->message(this, ImportCommand::resultText(result));
+}
+
 void frmOlv::mnuDBStats_Click() {
     qint64 count = 0;
     if (!guarded([&] {
@@ -429,11 +481,87 @@ void frmOlv::mnuDBNewURL_Click() {
     m_ctx.windows->open<frmNewURL>([this] { return new frmNewURL(m_ctx); });
 }
 
+// Both dialogs write for the object that is current when their button is pressed.
+void frmOlv::mnuT1OAddNewImage_Click() {
+    m_ctx.windows->open<frmNewImage>([this] { return new frmNewImage(m_ctx); });
+}
+
+void frmOlv::mnuT1OAddNewRichtextNote_Click() {
+    m_ctx.windows->open<frmRichTextNote>([this] { return new frmRichTextNote(m_ctx); });
+}
+
+void frmOlv::cmdTableView_Click() {
+    // Built anew from the search as it stands now; nothing of an open view is kept.
+    if (auto open = m_ctx.windows->find<frmTableView>()) open->close();
+    const QString text = m_txtFind->text();
+    const bool containing = m_chkWildCardFind->isChecked();
+    ObjectTable table;
+    if (!guarded([&] {
+            LongWork work(this, QStringLiteral("Building the table ..."));
+            table = TableCommand(m_ctx.store, work.keepGoing()).build(text, containing);
+        }))
+        return;
+    m_ctx.windows->open<frmTableView>([&] { return new frmTableView(std::move(table)); });
+}
+
+void frmOlv::cmdCardView_Click() {
+    m_ctx.windows->open<frmCardView>([] { return new frmCardView; });
+}
+
+void frmOlv::mnuReportHTML_Click() {
+    const QString text = m_txtFind->text();
+    const bool containing = m_chkWildCardFind->isChecked();
+    std::optional<Report> report;
+    if (!guarded([&] {
+            LongWork work(this, QStringLiteral("Reading the report ..."));
+            report = ReportCommand(m_ctx.store, work.keepGoing()).read(text, containing);
+        }))
+        return;
+    if (!report) return; // nothing matches: no dialog, no file, no word
+    const QString path = m_ctx.prompter->saveFileName(this, ReportCommand::kDialogTitle,
+                                                      QFileInfo(Store::defaultPath()).absolutePath(),
+                                                      ReportCommand::kFileName);
+    if (path.isEmpty()) return; // cancelled: nothing is written
+    QString failure;
+    {
+        BusyCursor busy;
+        failure = ReportCommand::write(path, *report);
+    }
+    if (!failure.isNull()) {
+        m_ctx.prompter->error(this, failure);
+        return;
+    }
+    m_ctx.prompter->message(this, ReportCommand::createdMessage(path));
+    m_ctx.shell->open(path);
+}
+
+void frmOlv::mnuHelpAbout_Click() {
+    m_ctx.windows->open<frmAbout>([this] { return new frmAbout(m_ctx); });
+}
+
 void frmOlv::mnuFileExit_Click() {
     if (m_exiting) return;
     m_exiting = true;
     m_ctx.windows->unloadAllBut(this);
     m_quit();
+}
+
+void frmOlv::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    const QSize extra = centralWidget()->size() - centralWidget()->minimumSize();
+    // Half the extra width to the left column, the rest to the previews; half the extra height
+    // to the tree, the rest to the grid.
+    const int left = extra.width() / 2;
+    const int upper = extra.height() / 2, lower = extra.height() - upper;
+    m_trvDATA->setGeometry(twRect(120, 1320, 5175, 2655).adjusted(0, 0, left, upper));
+    m_fraDATA->setGeometry(twRect(120, 4080, 5175, 3135).adjusted(0, upper, left, extra.height()));
+    m_flxDATA->setGeometry(twRect(120, 240, 4935, 2775).adjusted(0, 0, left, lower));
+    m_Image1->setGeometry(twRect(5400, 4080, 3855, 3375).adjusted(left, upper, extra.width(), extra.height()));
+    m_rtbNote->setGeometry(twRect(5400, 4200, 3855, 3135).adjusted(left, upper, extra.width(), extra.height()));
+    if (auto line = findChild<QWidget*>(QStringLiteral("Line1")))
+        line->setGeometry(twRect(120, 840, 5175, 60).adjusted(0, 0, left, 0));
+    if (auto related = findChild<QWidget*>(QStringLiteral("cmdFindLinkingObjects")))
+        related->move(tw(3240) + left, tw(7320) + extra.height());
 }
 
 void frmOlv::closeEvent(QCloseEvent* event) {

@@ -32,6 +32,7 @@ public:
     void cmdFind_Click();
     void cmdFindLinkingObjects_Click();
     void mnuFileDatabase_Click();
+    void mnuFileImport_Click();
     void mnuFileExit_Click();
     void mnuDBStats_Click();
     void mnuDBNewObject_Click();
@@ -41,6 +42,12 @@ public:
     void mnuT1OEditProperties_Click();
     void mnuT1OLoadLinkingObjects_Click();
     void mnuT1OCloneObject_Click();
+    void mnuT1OAddNewImage_Click();
+    void mnuT1OAddNewRichtextNote_Click();
+    void cmdTableView_Click();
+    void cmdCardView_Click();
+    void mnuReportHTML_Click();
+    void mnuHelpAbout_Click();
 
     void trvDATA_NodeClick(QTreeWidgetItem* node);
     void trvDATA_DblClick();
@@ -53,6 +60,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:

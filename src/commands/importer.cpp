@@ -1,0 +1,86 @@
+#include "importer.h"
+
+#include "jetfile.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <SQLiteCpp/SQLiteCpp.h>
+
+namespace olv {
+
+namespace {
+
+bool isSqlite(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) && f.read(16) == QByteArray("SQLite format 3\0", 16);
+}
+
+QString column(const SQLite::Column& c) {
+    const char* utf8 = c.getText(nullptr);
+    return utf8 ? QString::fromUtf8(utf8, c.getBytes()) : QString();
+}
+
+QList<Row> readOlvFile(const QString& path, const std::function<bool(double)>& progress) {
+    try {
+        // Read-only: the other file is never written, not even with indexes.
+        SQLite::Database db(path.toStdString(), SQLite::OPEN_READONLY, 5000);
+        SQLite::Statement names(db, "SELECT name FROM sqlite_master WHERE type = 'table' AND name = 'DATA' COLLATE NOCASE");
+        if (!names.executeStep()) throw StoreError(path, QStringLiteral("it has no table DATA"));
+        qint64 total = 1;
+        {
+            SQLite::Statement count(db, "SELECT count(*) FROM DATA");
+            count.executeStep();
+            total = std::max<qint64>(count.getColumn(0).getInt64(), 1);
+        }
+        SQLite::Statement q(db, "SELECT O, P, V FROM DATA ORDER BY rowid");
+        QList<Row> rows;
+        while (q.executeStep()) {
+            if (progress && rows.size() % 1000 == 0 && !progress(double(rows.size()) / double(total))) throw Cancelled();
+            rows.push_back({column(q.getColumn(0)), column(q.getColumn(1)), column(q.getColumn(2))});
+        }
+        return rows;
+    } catch (const SQLite::Exception& e) {
+        // The table may lack a column, or the file be damaged.
+        throw StoreError(path, QString::fromUtf8(e.what()));
+    }
+}
+
+} // namespace
+
+QString ImportCommand::resultText(const Result& r) {
+    return QStringLiteral("%1 rows imported, %2 already present").arg(r.imported).arg(r.present);
+}
+
+QList<Row> ImportCommand::readRows(const QString& path, const std::function<bool(double)>& progress) {
+    const QFileInfo info(path);
+    if (!info.exists()) throw StoreError(path, QStringLiteral("the file does not exist"));
+    if (!info.isFile() || !info.isReadable()) throw StoreError(path, QStringLiteral("the file cannot be opened"));
+    if (isSqlite(path)) return readOlvFile(path, progress);
+    if (!jetfile::looksLikeJet(path.toStdString()))
+        throw StoreError(path, QStringLiteral("it is neither an Olv database nor a Jet (.mdb) file"));
+    std::string error;
+    bool stopped = false;
+    qint64 read = 0;
+    const std::vector<jetfile::Cells> cells = jetfile::readData(
+        path.toStdString(), [&] { return !progress || ++read % 1000 != 0 || progress(0.0); }, error, stopped);
+    if (stopped) throw Cancelled();
+    if (!error.empty()) throw StoreError(path, QString::fromStdString(error));
+    QList<Row> rows;
+    rows.reserve(qsizetype(cells.size()));
+    for (const jetfile::Cells& c : cells)
+        rows.push_back({QString::fromStdString(c.o), QString::fromStdString(c.p), QString::fromStdString(c.v)});
+    return rows;
+}
+
+ImportCommand::Result ImportCommand::run(const QString& path, const std::function<bool(double)>& progress) {
+    const auto half = [&](double base) {
+        return [&progress, base](double share) { return !progress || progress(base + share / 2); };
+    };
+    const QList<Row> rows = readRows(path, half(0.0));
+    Result result;
+    result.imported = m_store.open().addMissing(rows, half(0.5));
+    result.present = rows.size() - result.imported;
+    return result;
+}
+
+} // namespace olv

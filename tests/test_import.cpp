@@ -1,0 +1,153 @@
+// File, Import: the rows of another Olv database, a Jet file or an Olv SQLite file, added to the
+// one in use as a multiset, all or nothing, the other file left as it was.
+
+#include "commands/importer.h"
+#include "driver.h"
+
+#include <SQLiteCpp/SQLiteCpp.h>
+
+using namespace olv;
+using namespace olv::test;
+
+namespace {
+
+const QString kSample = QStringLiteral(OLV_REALWORLD_DIR "/data/olv-sample.mdb");
+
+QByteArray bytesOf(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// The rows mdb-export printed for the sample: quoted fields with quotes doubled, an empty field
+// left bare.
+QList<Row> exportedRows() {
+    QFile f(QStringLiteral(OLV_REALWORLD_DIR "/data/olv-sample.mdb-export.csv"));
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    const QString text = QString::fromUtf8(f.readAll());
+    QList<Row> rows;
+    QStringList fields;
+    QString field;
+    bool quoted = false;
+    for (qsizetype i = text.indexOf('\n') + 1; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (quoted) {
+            if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') field += '"', ++i;
+            else if (c == '"') quoted = false;
+            else field += c;
+        } else if (c == '"') {
+            quoted = true;
+        } else if (c == ',' || c == '\n') {
+            fields << field;
+            field.clear();
+            if (c == '\n') {
+                rows.push_back({fields.value(0), fields.value(1), fields.value(2)});
+                fields.clear();
+            }
+        } else {
+            field += c;
+        }
+    }
+    return rows;
+}
+
+} // namespace
+
+class ImportTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { prepareApplication(); }
+
+    void shouldImportTheSampleJetFileExactlyAndOnlyOnce() {
+        Harness h;
+        const QList<Row> expected = exportedRows();
+        QCOMPARE(expected.size(), 53);
+        const QByteArray before = bytesOf(kSample);
+        ImportCommand import(h.ctx.store);
+        ImportCommand::Result result = import.run(kSample);
+        QCOMPARE(ImportCommand::resultText(result), QStringLiteral("53 rows imported, 0 already present"));
+        QCOMPARE(h.allRows(), expected); // every text as it was: quotes, other alphabets, an empty O
+        result = import.run(kSample);
+        QCOMPARE(ImportCommand::resultText(result), QStringLiteral("0 rows imported, 53 already present"));
+        QCOMPARE(h.allRows(), expected);
+        QCOMPARE(bytesOf(kSample), before);
+        // Found like any other rows.
+        QCOMPARE(h.ctx.store.open().findObjects(QString::fromUtf8("ZÜRICH"), false).size(), 1);
+    }
+
+    void shouldAddEachRowAsOftenAsTheOtherFileHoldsItMore() {
+        Harness h;
+        const QString other = h.dir.filePath("other.mdb");
+        Store::createIfMissing(other);
+        Store(other).open().appendAll({{"OlObjA", "City", "Zürich"}, {"OlObjA", "City", "Zürich"},
+                                       {"OlObjA", "City", "Zürich"}, {"OlObjA", "city", "zürich"}, {"OlObjB", "x", ""}});
+        const QByteArray before = bytesOf(other);
+        h.add({{"OlObjA", "City", "Zürich"}, {"OlObjA", "City", "Zürich"}, {"OlObjB", "x", ""}});
+        const ImportCommand::Result result = ImportCommand(h.ctx.store).run(other);
+        QCOMPARE(ImportCommand::resultText(result), QStringLiteral("2 rows imported, 3 already present"));
+        QCOMPARE(h.allRows().count(Row{"OlObjA", "City", "Zürich"}), 3);
+        QCOMPARE(h.allRows().count(Row{"OlObjA", "city", "zürich"}), 1); // letter case is no match here
+        QCOMPARE(bytesOf(other), before); // not even search indexes were added
+    }
+
+    void shouldRefuseUnusableFilesAndChangeNothing_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("Jet file without DATA") << QString(OLV_REALWORLD_DIR "/mdb/jet3-nwind.mdb") << "no table DATA";
+        QTest::newRow("password, no DATA") << QString(OLV_REALWORLD_DIR "/mdb/jet4-V2000-with-password.mdb") << "no table DATA";
+        QTest::newRow("cut short") << "truncated" << "damaged";
+        QTest::newRow("not a database") << "text" << "neither";
+        QTest::newRow("missing") << "missing" << "does not exist";
+    }
+    void shouldRefuseUnusableFilesAndChangeNothing() {
+        QFETCH(QString, file);
+        QFETCH(QString, reason);
+        Harness h;
+        h.add({{"OlObjA", kName, "kept"}});
+        if (file == "truncated") {
+            file = h.dir.filePath("cut.mdb");
+            QFile out(file);
+            QVERIFY(out.open(QIODevice::WriteOnly) && out.write(bytesOf(kSample).left(9000)) > 0);
+        } else if (file == "text") {
+            file = h.dir.filePath("notes.mdb");
+            QFile out(file);
+            QVERIFY(out.open(QIODevice::WriteOnly) && out.write("O;P;V\n") > 0);
+        } else if (file == "missing") {
+            file = h.dir.filePath("gone.mdb");
+        }
+        const QByteArray before = bytesOf(file);
+        QString message;
+        try {
+            ImportCommand(h.ctx.store).run(file);
+        } catch (const StoreError& e) {
+            message = e.message();
+        }
+        QVERIFY2(message.contains(reason) && message.contains(file), qPrintable(message));
+        QCOMPARE(h.allRows(), (QList<Row>{{"OlObjA", kName, "kept"}}));
+        QCOMPARE(bytesOf(file), before);
+    }
+
+    void shouldImportFromTheMenuWithProgressAndCancel() {
+        MainWindowDriver d;
+        d.h.prompter.fileAnswers << kSample;
+        d.action("mnuFileImport")->trigger();
+        QCOMPARE(d.h.prompter.shown.first().kind, Prompt::OpenFile);
+        QCOMPARE(d.h.prompter.texts(Prompt::Message), QStringList{"53 rows imported, 0 already present"});
+        QCOMPARE(d.h.rowCount(), 53);
+        // Cancelled file dialog: nothing happens.
+        d.h.prompter.shown.clear();
+        d.action("mnuFileImport")->trigger();
+        QCOMPARE(d.h.prompter.shown.size(), 1);
+        // Called off half-way: nothing is added.
+        const QString other = d.h.dir.filePath("other.mdb");
+        Store::createIfMissing(other);
+        QList<Row> many;
+        for (int i = 0; i < 3000; ++i) many.push_back({QStringLiteral("OlObjX%1").arg(i), kName, "x"});
+        Store(other).open().appendAll(many);
+        std::function<bool(double)> stopHalfWay = [](double share) { return share < 0.6; };
+        QVERIFY_THROWS_EXCEPTION(Cancelled, ImportCommand(d.h.ctx.store).run(other, stopHalfWay));
+        QCOMPARE(d.h.rowCount(), 53);
+    }
+};
+
+QTEST_MAIN(ImportTest)
+#include "test_import.moc"
