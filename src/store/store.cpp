@@ -135,14 +135,15 @@ std::string oneOf(qsizetype n) {
 }
 
 // V is like one of n patterns, bound from parameter first on. LIKE passes over blobs, which
-// other programs may have stored: they are compared as their text.
-std::string likeAny(qsizetype n, int first = 1) {
+// other programs may have stored: where the file may hold any, they are compared as their text.
+std::string likeAny(qsizetype n, bool blobs, int first = 1) {
     const auto any = [&](const std::string& value) {
         std::string sql;
         for (qsizetype i = 0; i < n; ++i)
             sql += (i ? " OR " : "") + value + " LIKE ?" + std::to_string(first + i) + " ESCAPE '\\'";
         return sql;
     };
+    if (!blobs) return "(" + any("V") + ")";
     return "(" + any("V") + " OR (typeof(V) = 'blob' AND (" + any("CAST(V AS TEXT)") + ")))";
 }
 
@@ -515,6 +516,17 @@ SQLite::Statement& Database::statement(const std::string& sql) {
 
 // --- Searching ---------------------------------------------------------------------------------
 
+bool Database::mayHoldBlobs() {
+    if (!m_hasNonTextIndex) return true; // nobody keeps count: assume some
+    if (m_mayHoldBlobs < 0) {
+        SQLite::Statement& q = statement(std::string("SELECT 1 FROM DATA INDEXED BY DATA_V_NONTEXT WHERE ") +
+                                         kNonTextWhere + " AND typeof(V) = 'blob' LIMIT 1");
+        m_mayHoldBlobs = q.executeStep() ? 1 : 0;
+        q.tryReset();
+    }
+    return m_mayHoldBlobs == 1;
+}
+
 QStringList Database::scanObjects(const std::string& where, const QStringList& values) {
     // A plain scan in the order rows were stored; DISTINCT keeps each object's first appearance.
     SQLite::Statement& q = statement("SELECT DISTINCT O COLLATE NOCASE FROM DATA NOT INDEXED WHERE " + where);
@@ -551,7 +563,7 @@ template <class Keep> QStringList Database::narrowedObjects(const QStringList& r
     for (const QString& s : longest.isEmpty() ? QStringList() : spellings(longest, kMaxSpellings))
         likes << QLatin1Char('%') + escapeLike(s) + QLatin1Char('%');
     SQLite::Statement& q = statement("SELECT O, V FROM DATA NOT INDEXED" +
-                                     (likes.isEmpty() ? std::string() : " WHERE " + likeAny(likes.size())));
+                                     (likes.isEmpty() ? std::string() : " WHERE " + likeAny(likes.size(), mayHoldBlobs())));
     bindAll(q, likes);
     return collect(q);
 }
@@ -594,10 +606,10 @@ QStringList Database::objectsMatching(const QString& pattern) {
     // LIKE says exactly what matches; the trigram index, where the text is long enough, says
     // where to look.
     const QString match = m_hasTrigrams ? trigramQuery(p.literalRuns()) : QString();
-    if (match.isEmpty()) return scanObjects(likeAny(likes->size()), *likes);
+    if (match.isEmpty()) return scanObjects(likeAny(likes->size(), mayHoldBlobs()), *likes);
     SQLite::Statement& q = statement(std::string("SELECT O FROM DATA WHERE rowid IN (SELECT rowid FROM ") +
                                      kTrigramTable + " WHERE " + kTrigramTable + " MATCH ?1) AND " +
-                                     likeAny(likes->size(), 2) + " ORDER BY rowid");
+                                     likeAny(likes->size(), mayHoldBlobs(), 2) + " ORDER BY rowid");
     q.bind(1, match.toStdString());
     bindAll(q, *likes, 2);
     QStringList ids;

@@ -164,6 +164,7 @@ private:
     SQLite::Statement& statement(const std::string& sql);
     QStringList objectsWithValue(const QString& value);
     QStringList objectsMatching(const QString& pattern);
+    bool mayHoldBlobs();
     QStringList scanObjects(const std::string& where, const QStringList& values);
     template <class Keep> QStringList narrowedObjects(const QStringList& runs, Keep&& keep);
     bool isTaken(const QString& id);
@@ -177,6 +178,7 @@ private:
     bool m_hasTrigrams = false;
     bool m_hasNonAsciiIndex = false;
     bool m_hasNonTextIndex = false;
+    int m_mayHoldBlobs = -1; // not yet looked at
 };
 
 // DatabasePath, and the shared lookups that open and close the file for each call.
