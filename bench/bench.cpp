@@ -2,10 +2,10 @@
 // done the literal way: the statements as written, a plain scan each, one per found object, on a
 // fresh connection per lookup.
 //
-//   olv_bench [cache folder] [--only-views | --no-views]     (default: /tmp/olv-bench)
+//   olv_bench [cache folder] [--only-views | --no-views | --only-cards]     (default: /tmp/olv-bench)
 //
 // --only-views times only the table view and the HTML report; --no-views everything else (their
-// per-cell comparisons take many minutes).
+// per-cell comparisons take many minutes); --only-cards only the card view.
 //
 // Prints one name=value line per figure (milliseconds, median of the runs) on stdout; what it
 // builds and checks goes to stderr. The database is built once with a fixed seed and kept in the
@@ -22,6 +22,7 @@
 #include "platform/prompter.h"
 #include "platform/shell.h"
 #include "store/store.h"
+#include "views/frmcardview.h"
 #include "views/frmtableview.h"
 #include "fakes.h"
 
@@ -30,7 +31,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QElapsedTimer>
+#include <QImage>
 #include <QLineEdit>
+#include <QListView>
+#include <QPainter>
+#include <QScrollBar>
 #include <QRegularExpression>
 #include <QTableView>
 #include <QTreeWidget>
@@ -483,6 +489,145 @@ void viewFigures(const QString& folder, const QString& path, const Literal& lite
     QFile::remove(reportFile);
 }
 
+// Paints of card views, wherever they happen.
+class CardPaints : public QObject {
+public:
+    int count = 0;
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint && watched->parent() && watched->parent()->inherits("QListView")) ++count;
+        return false;
+    }
+};
+
+// 10,000 objects of one class, each with a photo of its own to make a thumbnail of (1600 x 1200
+// JPEG, 50 files in turn) and a note, made once in the cache folder.
+QString preparePhotoCards(const QString& folder, QString* classId) {
+    const QString dir = QDir(folder).filePath(QStringLiteral("cards-v1"));
+    const QString path = QDir(dir).filePath(QStringLiteral("Olv.mdb"));
+    *classId = QStringLiteral("OlObj20020103000000");
+    if (QFileInfo::exists(path)) return path;
+    std::fprintf(stderr, "making 10,000 objects with photos and notes in %s\n", qPrintable(dir));
+    QDir().mkpath(dir);
+    for (int i = 0; i < 50; ++i) {
+        QImage photo(1600, 1200, QImage::Format_RGB32);
+        QPainter paint(&photo);
+        QLinearGradient sky(0, 0, 1600, 1200);
+        sky.setColorAt(0, QColor::fromHsv(i * 7 % 360, 120, 230));
+        sky.setColorAt(1, QColor::fromHsv((i * 7 + 120) % 360, 200, 90));
+        paint.fillRect(photo.rect(), sky);
+        for (int e = 0; e < 40; ++e) {
+            paint.setBrush(QColor::fromHsv((i * 13 + e * 29) % 360, 180, 200));
+            paint.drawEllipse(QPoint((e * 397) % 1600, (e * 211 + i * 17) % 1200), 40 + e * 3, 30 + e * 2);
+        }
+        paint.end();
+        photo.save(QDir(dir).filePath(QStringLiteral("photo%1.jpg").arg(i, 2, 10, QLatin1Char('0'))), "JPG", 85);
+    }
+    for (int n = 0; n < 10; ++n) {
+        QFile note(QDir(dir).filePath(QStringLiteral("note%1.rtf").arg(n)));
+        note.open(QIODevice::WriteOnly);
+        note.write(QStringLiteral("{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}}\\f0\\fs20 {\\b Note %1}\\par "
+                                  "Bought at the market on a rainy day, cheaper than expected.\\par "
+                                  "Keep away from the window.\\par Third line of the note.\\par}")
+                       .arg(n)
+                       .toLatin1());
+    }
+    Store::createIfMissing(path);
+    QList<Row> rows{{*classId, kTOO, kClassValue}, {*classId, kName, QStringLiteral("Photo card")}};
+    for (int i = 1; i <= 10000; ++i) {
+        const QString id = kObjectPrefix + kBase.addSecs(100000 + i).toString(QStringLiteral("yyyyMMddHHmmss"));
+        const QString photo = QStringLiteral("photo%1.jpg").arg(i % 50, 2, 10, QLatin1Char('0'));
+        rows.append({{id, kTOO, *classId},
+                     {id, kName, QStringLiteral("Card number %1").arg(i)},
+                     {id, QStringLiteral("colour"), QStringLiteral("colour %1").arg(i % 17)},
+                     {id, QStringLiteral("photo"), QDir(dir).filePath(photo)},
+                     {id, QStringLiteral("note"), QDir(dir).filePath(QStringLiteral("note%1.rtf").arg(i % 10))},
+                     {id, QStringLiteral("place"), QStringLiteral("shelf %1").arg(i % 40)},
+                     {id, kBelongsTo, *classId}});
+    }
+    Database(path).appendAll(rows);
+    return path;
+}
+
+// The card view of 10,000 found objects: from "Card" to the first cards drawn; then scrolling
+// down by wheel steps (three lines) and by pages, each frame drawn at once and whole, starting
+// with nothing read. Once on the big class, whose pictures and notes are named but missing, and
+// once on objects whose every card has a photo and a note to read. A frame includes drawing the
+// thumbnails made meanwhile on the side.
+void cardFigures(const QString& folder, const QString& path) {
+    RunningClock clock;
+    test::FakeClipboard clipboard;
+    test::FakeShell shell;
+    test::FakePrompter prompter;
+    WindowRegistry windows;
+    Context ctx;
+    ctx.clock = &clock;
+    ctx.clipboard = &clipboard;
+    ctx.shell = &shell;
+    ctx.prompter = &prompter;
+    ctx.windows = &windows;
+    frmOlv window(ctx);
+    windows.add(&window);
+    window.setQuit([] {});
+    window.show();
+    QCoreApplication::processEvents();
+    auto txtFind = window.findChild<QLineEdit*>(QStringLiteral("txtFind"));
+    window.findChild<QCheckBox*>(QStringLiteral("chkWildCardFind"))->setChecked(false);
+    CardPaints paints;
+    qApp->installEventFilter(&paints);
+
+    const auto closeCards = [&] {
+        if (auto open = windows.find<frmCardView>()) delete open;
+    };
+    const auto opened = [&] {
+        const int before = paints.count;
+        window.cmdCardView_Click();
+        QElapsedTimer waited;
+        waited.start();
+        while (paints.count == before && waited.elapsed() < 10000) QCoreApplication::processEvents();
+    };
+    const auto frames = [&](int count, bool pages) {
+        closeCards();
+        opened();
+        QListView* cards = windows.find<frmCardView>()->cards();
+        QScrollBar* bar = cards->verticalScrollBar();
+        const int step = pages ? bar->pageStep() : 3 * bar->singleStep();
+        std::vector<double> times;
+        for (int f = 0; f < count && bar->value() < bar->maximum(); ++f)
+            times.push_back(timed([&] {
+                bar->setValue(bar->value() + step);
+                cards->viewport()->repaint();
+                QCoreApplication::processEvents(); // thumbnails made meanwhile, drawn
+            }));
+        return times;
+    };
+    const auto figures = [&](const char* suffix, const QString& dbPath, const QString& text) {
+        ctx.store.setPath(dbPath);
+        txtFind->setText(text);
+        const auto name = [&](const QByteArray& what) { return what + suffix; };
+        report(name("card_view_10000").constData(), measure(kRuns, closeCards, [&] { return timed(opened); }));
+        frmCardView* view = windows.find<frmCardView>();
+        check(view && view->isVisible() && view->cards()->model()->rowCount() == kBigClassSize &&
+                  prompter.texts(test::Prompt::Error).isEmpty(),
+              "card view of 10,000 shown");
+        // 1,500 wheel steps pass some 2,000 cards; 300 pages some 1,800.
+        for (const bool pages : {false, true}) {
+            std::vector<double> times = frames(pages ? 300 : 1500, pages);
+            std::sort(times.begin(), times.end());
+            const QByteArray kind = pages ? "card_scroll_page" : "card_scroll_step";
+            report(name(kind + "_median").constData(), median(times));
+            report(name(kind + "_p99").constData(), times[times.size() * 99 / 100]);
+            report(name(kind + "_max").constData(), times.back());
+            std::fprintf(stderr, "%s%s: %zu frames\n", kind.constData(), suffix, times.size());
+        }
+        closeCards();
+    };
+    figures("_ms", path, idOf(0));
+    QString photoClass;
+    const QString photos = preparePhotoCards(folder, &photoClass);
+    figures("_photos_ms", photos, photoClass);
+    qApp->removeEventFilter(&paints);
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -490,6 +635,7 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments();
     const bool onlyViews = args.contains(QStringLiteral("--only-views"));
+    const bool onlyCards = args.contains(QStringLiteral("--only-cards"));
     const QStringList folders = args.mid(1).filter(QRegularExpression(QStringLiteral("^(?!--)")));
     const QString folder = folders.isEmpty() ? QStringLiteral("/tmp/olv-bench") : folders.first();
     const QString path = prepareDatabase(folder);
@@ -513,6 +659,10 @@ int main(int argc, char* argv[]) {
                  kRuns, kLiteralRuns, static_cast<long long>(kLiteralSample));
     if (onlyViews) {
         viewFigures(folder, path, literal);
+        return 0;
+    }
+    if (onlyCards) {
+        cardFigures(folder, path);
         return 0;
     }
 
@@ -737,6 +887,7 @@ int main(int argc, char* argv[]) {
     removeClones();
 
     if (!args.contains(QStringLiteral("--no-views"))) viewFigures(folder, path, literal);
+    cardFigures(folder, path);
     // File, Import of 100,000 rows (10,000 new objects) from another Olv file into a copy of the
     // large one, beside the shell's way (attach and copy, without looking for rows already there).
     {

@@ -18,6 +18,7 @@
 #include <QAccessible>
 #include <QComboBox>
 #include <QLabel>
+#include <QListView>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -128,8 +129,6 @@ private slots:
         check(d.h.windows.find<frmTableView>(), "frmTableView");
         d.h.ctx.windows->open<frmAbout>([&] { return new frmAbout(d.h.ctx); });
         check(d.h.windows.find<frmAbout>(), "frmAbout");
-        frmCardView card;
-        check(&card, "frmCardView");
         QCOMPARE(misnamed(d.h.windows.find<frmAbout>()), QStringList());
         QCOMPARE(misnamed(d.h.windows.find<frmTableView>()), QStringList());
         d.h.windows.unloadAllBut(&d.window);
@@ -185,6 +184,49 @@ private slots:
         check(noteDialog, "frmRichTextNote");
         checkDialog(noteDialog);
         d.h.windows.unloadAllBut(&d.window);
+    }
+
+    void shouldFitTheViewsAtTheirDesignedSizeAndMaximised() {
+        MainWindowDriver d;
+        QImage picture(320, 200, QImage::Format_RGB32);
+        QPainter paint(&picture);
+        paint.fillRect(picture.rect(), QColor(70, 130, 60));
+        paint.setBrush(QColor(200, 220, 120));
+        paint.drawEllipse(QPoint(160, 100), 110, 60);
+        paint.end();
+        const QString photo = d.h.dir.filePath("fern.jpg");
+        QVERIFY(picture.save(photo, "JPG"));
+        const QString note = d.h.dir.filePath("Olv.mdb.fern.rtf");
+        QVERIFY(QFile::copy(OLV_REALWORLD_DIR "/rtf/wordpad-msftedit541-formatting.rtf", note));
+        d.h.add({{obj(1), kTOO, kClassValue}, {obj(1), kName, "Plant"}, {obj(2), kTOO, obj(1)},
+                 {obj(2), kName, "Fern"}, {obj(2), "colour", "green"}, {obj(2), "photo", photo},
+                 {obj(2), "note", note}, {obj(3), kTOO, obj(1)}, {obj(3), kName, "Maidenhair fern"},
+                 {obj(3), "BelongsTo", obj(4)}, {obj(3), "height", "30 cm"}, {obj(4), kName, "Fern corner"},
+                 {obj(4), "place", "north window, out of the sun"}, {obj(5), kName, u"Farn (Blätter grün)"_qs}});
+        d.search("Fern", true);
+        QTest::mouseClick(d.child<QPushButton>("cmdTableView"), Qt::LeftButton);
+        QTRY_VERIFY(d.h.windows.find<frmTableView>());
+        check(d.h.windows.find<frmTableView>(), "frmTableView-csv");
+        QTest::mouseClick(d.child<QPushButton>("cmdCardView"), Qt::LeftButton);
+        QTRY_VERIFY(d.h.windows.find<frmCardView>());
+        auto cards = static_cast<const CardModel*>(d.h.windows.find<frmCardView>()->cards()->model());
+        (void)cards->face(0);
+        QTRY_VERIFY(!cards->face(0).thumbnail.isNull());
+        check(d.h.windows.find<frmCardView>(), "frmCardView");
+        QCOMPARE(misnamed(d.h.windows.find<frmCardView>()), QStringList());
+        for (QWidget* view : {static_cast<QWidget*>(d.h.windows.find<frmCardView>()),
+                              static_cast<QWidget*>(d.h.windows.find<frmTableView>())}) {
+            const int designed = view->width();
+            view->showMaximized();
+            QTRY_VERIFY(view->width() > designed + 100);
+            check(view, view->objectName() + "-maximised");
+        }
+        d.h.windows.unloadAllBut(&d.window);
+        d.clickNode(d.nodeWithKey(obj(2)));
+        d.clickGridRow(3);
+        d.window.showMaximized();
+        QTRY_VERIFY(d.window.width() > tw(9345) + 100);
+        check(&d.window, "frmOlv-maximised");
     }
 
     void shouldGiveScreenReadersTheShownCaptions() {

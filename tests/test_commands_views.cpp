@@ -1,7 +1,8 @@
-// The table view's and the HTML report's data, called directly: the columns and cells of the
-// found objects read in a few statements with the results of the per-cell lookups, and the
-// report page byte for byte.
+// The table view's, the HTML report's and the card view's data, called directly: the columns and
+// cells of the found objects read in a few statements with the results of the per-cell lookups,
+// the report page byte for byte, and what each card shows.
 
+#include "commands/cards.h"
 #include "commands/report.h"
 #include "commands/tableview.h"
 
@@ -199,6 +200,48 @@ private slots:
         QCOMPARE(r.table.columns.last(), QStringLiteral("p149"));
         QCOMPARE(r.table.rows.first().last(), QStringLiteral("149"));
         QCOMPARE(ReportCommand::page(r).count("bgcolor"), 152);
+    }
+
+    void cardsShowNamesClassesAndLinksByName() {
+        const QString nameless = QStringLiteral("OlObj20020103125309");
+        add(kLamps);
+        add({{kDesk, "photo", "/p/desk.Jpg"}, {kDesk, "note", "/p/Olv.mdb.desk.RTF"}, {kDesk, "sketch", "/p/b.gif"},
+             {kDesk, "second note", "/p/more.rtf"}, {kDesk, "made by", nameless}, {kDesk, "name", "nickname"},
+             {nameless, "TOO", "OlValOdd"}, {nameless, kTOO, "ignored"}, {nameless, "owner", kDesk}});
+        CardCommand command(m_store);
+        // Found in the order stored; a card per identifier asked for, in that order.
+        QCOMPARE(command.find("lamp", true), (QStringList{kLampClass, kDesk, kFloor}));
+        const QList<Card> cards = command.cards({kDesk, kLampClass, nameless, kGarden});
+        QCOMPARE(cards.size(), 4);
+        const Card& desk = cards[0];
+        QCOMPARE(desk.id, kDesk);
+        QCOMPARE(desk.name, QStringLiteral("Desk lamp"));
+        QCOMPARE(desk.className, QStringLiteral("Lamp"));
+        // Links by name, or by identifier when the linked object has none; the later "name" is a
+        // property of its own.
+        using P = std::pair<QString, QString>;
+        QCOMPARE(desk.properties, (QList<P>{{"colour", "red"}, {kBelongsTo, "Garden"}, {"photo", "/p/desk.Jpg"},
+                                            {"note", "/p/Olv.mdb.desk.RTF"}, {"sketch", "/p/b.gif"},
+                                            {"second note", "/p/more.rtf"}, {"made by", nameless},
+                                            {"name", "nickname"}}));
+        QCOMPARE(desk.picture, QStringLiteral("/p/desk.Jpg"));
+        QCOMPARE(desk.note, QStringLiteral("/p/Olv.mdb.desk.RTF"));
+        QCOMPARE(cards[1].className, CardCommand::kClassText);
+        QVERIFY(cards[1].properties.isEmpty() && cards[1].picture.isNull() && cards[1].note.isNull());
+        // Without Name the identifier, without TOO "N/A", as the tree and the table show them.
+        QCOMPARE(cards[2].name, nameless);
+        QCOMPARE(cards[2].className, QStringLiteral("OlValOdd"));
+        QCOMPARE(cards[2].properties, (QList<P>{{kTOO, "ignored"}, {"owner", "Desk lamp"}}));
+        QCOMPARE(cards[3].name, QStringLiteral("Garden"));
+        QCOMPARE(cards[3].className, kNotAvailable);
+        QVERIFY(command.cards({}).isEmpty());
+    }
+
+    void cardsShowTheFirstLinesOfANoteThatHoldSomething() {
+        QCOMPARE(CardCommand::firstLines(QStringLiteral("\n  Dear Tom,\n\n\tthe lamp\u00a0is red.\nBye\nMore"), 3),
+                 (QStringList{"Dear Tom,", u"the lamp\u00a0is red."_qs, "Bye"}));
+        QCOMPARE(CardCommand::firstLines(QStringLiteral("one"), 3), QStringList{"one"});
+        QCOMPARE(CardCommand::firstLines(QStringLiteral("\n \n"), 3), QStringList());
     }
 };
 

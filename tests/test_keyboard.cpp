@@ -140,10 +140,10 @@ private slots:
         d.search("rose");
         d.clickNode(d.nodeWithKey(obj(1))); // the grid holds rows, so Tab would have cells to visit
         clickInto(d.txtFind());
-        const QStringList order = {"cmdFind", "chkWildCardFind", "cmdTreeView", "cmdTableView", "trvDATA",
-                                   "flxDATA", "cmdFindLinkingObjects", "txtFind"};
+        const QStringList order = {"cmdFind", "chkWildCardFind", "cmdTreeView", "cmdTableView", "cmdCardView",
+                                   "trvDATA", "flxDATA", "cmdFindLinkingObjects", "txtFind"};
         QCOMPARE(visits(Qt::Key_Tab, int(order.size())), order);
-        const QStringList back = {"cmdFindLinkingObjects", "flxDATA", "trvDATA", "cmdTableView", "cmdTreeView",
+        const QStringList back = {"cmdFindLinkingObjects", "flxDATA", "trvDATA", "cmdCardView", "cmdTableView", "cmdTreeView",
                                   "chkWildCardFind", "cmdFind", "txtFind"};
         QCOMPARE(visits(Qt::Key_Backtab, int(back.size()), Qt::ShiftModifier), back);
     }

@@ -1,19 +1,24 @@
-// The table view, the HTML report, the card view and the About box, reached from the main window
-// with the mouse as a user does: what they show, what the report writes and says, and that each
-// window comes once.
+// The table view, the HTML report, the CSV file, the card view and the About box, reached from
+// the main window with the mouse as a user does: what they show, what the report and the CSV file
+// write and say, how the views grow, and that each window comes once.
 
 #include "about/frmabout.h"
 #include "app/ui.h"
+#include "commands/csv.h"
 #include "commands/report.h"
 #include "driver.h"
+#include "editing/frmdataentry.h"
 #include "views/frmcardview.h"
 #include "views/frmtableview.h"
 
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
+#include <QListView>
 #include <QMenuBar>
+#include <QPainter>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableView>
 
 using namespace olv;
@@ -61,6 +66,20 @@ struct ViewsDriver : MainWindowDriver {
         return rows;
     }
 
+    frmCardView* cardView() const { return h.windows.find<frmCardView>(); }
+    // What each card shows, as the view reads it for drawing.
+    const CardFace& face(int row) const {
+        return static_cast<const CardModel*>(cardView()->cards()->model())->face(row);
+    }
+    QRect cardRect(int row) const {
+        QListView* cards = cardView()->cards();
+        return cards->visualRect(cards->model()->index(row, 0));
+    }
+
+    QByteArray read(const QString& path) const {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
     QString reportPath() const { return h.dir.filePath("BasicReport.htm"); }
     QByteArray written() const {
         QFile f(reportPath());
@@ -82,7 +101,7 @@ private slots:
         QTRY_VERIFY(d.tableView() && d.tableView()->isVisible());
         frmTableView* first = d.tableView();
         QCOMPARE(first->windowTitle(), QStringLiteral("Olv :: TableView"));
-        QCOMPARE(first->size(), QSize(tw(8100), tw(5880)));
+        QCOMPARE(first->size(), QSize(tw(8100), tw(6255))); // the designed window and a row for "to CSV"
         QCOMPARE(first->grid()->geometry(), twRect(0, 120, 8055, 5655));
         QCOMPARE(d.headers(), (QStringList{"Class", "Name", "BelongsTo", "colour", "watts"}));
         QVERIFY(first->grid()->model()->headerData(0, Qt::Horizontal, Qt::FontRole).value<QFont>().bold());
@@ -185,10 +204,215 @@ private slots:
         QPointer<frmAbout> gone = about;
         QTest::mouseClick(about->findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
         QTRY_VERIFY(!gone);
-        // The card view stays unavailable.
-        QVERIFY(!d.child<QPushButton>("cmdCardView")->isEnabled());
+    }
+
+    void shouldWriteTheTableAsCsvFromTheMenuAndFromTheTableView() {
+        ViewsDriver d;
+        const QString odd = obj(5);
+        d.h.add({{odd, kTOO, kLamp}, {odd, kName, u"Zoë's \"odd\", lamp 東京"_qs}, {odd, "colour", "=1+1"},
+                 {odd, "watts", "line one\nline two"}});
+        const QByteArray expected = "\xEF\xBB\xBF"
+                                    "Class,Name,BelongsTo,colour,watts\r\n"
+                                    "OlValClass,Lamp,N/A,N/A,N/A\r\n"
+                                    "Lamp,Desk lamp," + kGarden.toLatin1() + ",red,N/A\r\n"
+                                    "Lamp,Floor lamp,N/A,N/A,60\r\n"
+                                    "Lamp,\"Zo\xC3\xAB's \"\"odd\"\", lamp \xE6\x9D\xB1\xE4\xBA\xAC\",N/A,'=1+1,"
+                                    "\"line one\nline two\"\r\n";
+        d.search("lamp", true);
+        const QString fromMenu = d.h.dir.filePath("menu.csv");
+        d.h.prompter.fileAnswers << fromMenu;
+        d.choose("mnuReport", "mnuReportCSV");
+        QCOMPARE(d.h.prompter.shown.size(), 2);
+        const Prompt dialog = d.h.prompter.shown[0];
+        QCOMPARE(dialog.kind, Prompt::SaveFile);
+        QCOMPARE(dialog.title, csv::kDialogTitle);
+        QCOMPARE(dialog.text, QDir::homePath() + "/Olv/Olv.csv");
+        QCOMPARE(dialog.filter, QStringLiteral("CSV files (*.csv)"));
+        QCOMPARE(d.h.prompter.shown[1].kind, Prompt::Message);
+        QCOMPARE(d.h.prompter.shown[1].text, "CSV file written to " + fromMenu);
+        QCOMPARE(d.read(fromMenu), expected);
+
+        // The table view writes what it shows, also once the search box says something else.
+        d.clickButton("cmdTableView");
+        QTRY_VERIFY(d.tableView() && d.tableView()->isVisible());
+        d.typeFind("violet");
+        const QString fromView = d.h.dir.filePath("view.csv");
+        d.h.prompter.fileAnswers << fromView;
+        QTest::mouseClick(d.tableView()->findChild<QPushButton*>("cmdCSV"), Qt::LeftButton);
+        QCOMPARE(d.h.prompter.shown.size(), 4);
+        QCOMPARE(d.h.prompter.shown[2].title, csv::kDialogTitle);
+        QCOMPARE(d.h.prompter.shown[3].text, "CSV file written to " + fromView);
+        QCOMPARE(d.read(fromView), expected);
+        QVERIFY(d.h.shell.opened.isEmpty());
+    }
+
+    void shouldWriteNoCsvWhenCancelledAndNameAFileThatCannotBeWritten() {
+        ViewsDriver d;
+        d.search("lamp", true);
+        d.choose("mnuReport", "mnuReportCSV"); // cancelled: the dialog, and not a word more
+        QCOMPARE(d.h.prompter.shown.size(), 1);
+        QVERIFY(QDir(d.h.dir.path()).entryList({"*.csv"}).isEmpty());
+
+        const QString nowhere = d.h.dir.filePath("no such folder/Olv.csv");
+        d.h.prompter.fileAnswers << nowhere;
+        d.choose("mnuReport", "mnuReportCSV");
+        QCOMPARE(d.h.prompter.shown.size(), 3);
+        QCOMPARE(d.h.prompter.shown.last().kind, Prompt::Error);
+        QVERIFY2(d.h.prompter.shown.last().text.contains(nowhere), qPrintable(d.h.prompter.shown.last().text));
+
+        // The same from the table view's button, with the keyboard.
+        d.clickButton("cmdTableView");
+        QTRY_VERIFY(d.tableView() && d.tableView()->isVisible());
+        auto button = d.tableView()->findChild<QPushButton*>("cmdCSV");
+        QTest::mouseClick(button, Qt::LeftButton);
+        QCOMPARE(d.h.prompter.shown.size(), 4);
+        d.h.prompter.fileAnswers << nowhere;
+        QTRY_VERIFY(button->hasFocus());
+        d.press(Qt::Key_Return);
+        QCOMPARE(d.h.prompter.shown.size(), 6);
+        QCOMPARE(d.h.prompter.shown.last().kind, Prompt::Error);
+        QVERIFY(d.h.prompter.shown.last().text.contains(nowhere));
+        QVERIFY(QDir(d.h.dir.path()).entryList({"*.csv"}).isEmpty());
+    }
+
+    void shouldGiveTheTableViewsExtraRoomToItsGrid() {
+        ViewsDriver d;
+        d.search("lamp", true);
+        d.clickButton("cmdTableView");
+        QTRY_VERIFY(d.tableView() && d.tableView()->isVisible());
+        frmTableView* view = d.tableView();
+        auto button = view->findChild<QPushButton*>("cmdCSV");
+        QCOMPARE(view->grid()->geometry(), twRect(0, 120, 8055, 5655));
+        QCOMPARE(button->geometry(), twRect(120, 5940, 1095, 255));
+        QCOMPARE(button->text(), QStringLiteral("to CSV"));
+        view->resize(view->size() + QSize(200, 100));
+        QTRY_COMPARE(view->grid()->geometry(), twRect(0, 120, 8055, 5655).adjusted(0, 0, 200, 100));
+        QCOMPARE(button->geometry(), twRect(120, 5940, 1095, 255).translated(0, 100));
+        view->showMaximized();
+        QTRY_VERIFY(view->grid()->width() > tw(8055) + 200);
+        QCOMPARE(button->y() + button->height() + tw(60), view->height()); // with the bottom edge
+        view->showNormal();
+        view->resize(10, 10); // never smaller than designed
+        QTRY_COMPARE(view->size(), QSize(tw(8100), tw(6255)));
+        QCOMPARE(view->grid()->geometry(), twRect(0, 120, 8055, 5655));
+    }
+
+    void shouldShowTheSearchAsCards() {
+        ViewsDriver d;
+        QImage picture(320, 200, QImage::Format_RGB32);
+        picture.fill(QColor(200, 30, 30));
+        const QString photo = d.h.dir.filePath("desk.JPG");
+        QVERIFY(picture.save(photo, "JPG"));
+        const QString note = d.h.dir.filePath("Olv.mdb.desk.rtf");
+        QFile rtf(note);
+        QVERIFY(rtf.open(QIODevice::WriteOnly));
+        rtf.write("{\\rtf1\\ansi {\\b Bright} and warm,\\par\\par good for reading.\\par Bought 2001.\\par Fourth line\\par}");
+        rtf.close();
+        d.h.add({{kDesk, "photo", photo}, {kDesk, "note", note}});
+        d.search("lamp", true);
         d.clickButton("cmdCardView");
-        QVERIFY(!d.h.windows.find<frmCardView>());
+        QTRY_VERIFY(d.cardView() && d.cardView()->isVisible());
+        frmCardView* view = d.cardView();
+        QCOMPARE(view->windowTitle(), QStringLiteral("Olv :: CardView"));
+        QCOMPARE(view->size(), QSize(tw(6435), tw(6330)));
+        QListView* cards = view->cards();
+        QCOMPARE(cards->model()->rowCount(), 3);
+
+        QCOMPARE(d.face(0).card.name, QStringLiteral("Lamp"));
+        QCOMPARE(d.face(0).card.className, QStringLiteral("Class"));
+        const CardFace& desk = d.face(1);
+        QCOMPARE(desk.card.name, QStringLiteral("Desk lamp"));
+        QCOMPARE(desk.card.className, QStringLiteral("Lamp"));
+        using P = std::pair<QString, QString>;
+        QCOMPARE(desk.card.properties,
+                 (QList<P>{{"colour", "red"}, {kBelongsTo, "Garden"}, {"photo", photo}, {"note", note}}));
+        QCOMPARE(desk.noteLines, (QStringList{"Bright and warm,", "good for reading.", "Bought 2001."}));
+        QTRY_VERIFY(!d.face(1).thumbnail.isNull()); // made aside, then drawn
+        QVERIFY(desk.thumbnail.width() <= tw(840) && desk.thumbnail.height() <= tw(840));
+        QCOMPARE(d.face(2).card.name, QStringLiteral("Floor lamp"));
+        QVERIFY(d.face(2).thumbnail.isNull() && d.face(2).noteLines.isEmpty());
+        // Screen readers hear each card by its name and class.
+        QCOMPARE(cards->model()->index(2, 0).data(Qt::AccessibleTextRole).toString(), QStringLiteral("Floor lamp, Lamp"));
+
+        // The thumbnail is drawn in the card's top right corner; the first two cards share a row.
+        const QRect deskCard = d.cardRect(1);
+        QCOMPARE(deskCard.top(), d.cardRect(0).top());
+        QVERIFY(d.cardRect(2).top() > deskCard.bottom());
+        const QImage shown = cards->viewport()->grab().toImage();
+        const QColor thumb = shown.pixelColor(deskCard.right() - 5 - tw(840) / 2, deskCard.top() + 5 + 10);
+        QVERIFY2(thumb.red() > 150 && thumb.green() < 80 && thumb.blue() < 80, qPrintable(thumb.name()));
+        const QColor plain = shown.pixelColor(d.cardRect(2).right() - 5 - tw(840) / 2, d.cardRect(2).top() + 5 + 10);
+        QVERIFY2(plain.red() > 200 && plain.green() > 200, qPrintable(plain.name()));
+
+        // Built anew from the search box when "Card" is clicked again.
+        QPointer<frmCardView> old = view;
+        d.typeFind(kLamp);
+        d.clickButton("cmdCardView");
+        QTRY_VERIFY(!old);
+        QTRY_VERIFY(d.cardView() && d.cardView()->isVisible());
+        QCOMPARE(d.cardView()->cards()->model()->rowCount(), 2);
+        QCOMPARE(d.face(0).card.name, QStringLiteral("Desk lamp"));
+        QCOMPARE(d.h.windows.windows().size(), 2);
+    }
+
+    void shouldSelectACardWithAClickAndEditItWithADoubleClick() {
+        ViewsDriver d;
+        d.search("lamp", true);
+        d.clickButton("cmdCardView");
+        QTRY_VERIFY(d.cardView() && d.cardView()->isVisible());
+        QListView* cards = d.cardView()->cards();
+        QVERIFY(d.h.clipboard.content.isEmpty()); // opening selects nothing
+
+        QTest::mouseClick(cards->viewport(), Qt::LeftButton, {}, d.cardRect(2).center());
+        QCOMPARE(d.h.clipboard.content, kFloor);
+        QCOMPARE(d.h.ctx.currentObjectId, kFloor);
+        QVERIFY(!d.h.windows.find<frmDataEntry>());
+
+        const QPoint desk = d.cardRect(1).center();
+        QTest::mouseClick(cards->viewport(), Qt::LeftButton, {}, desk);
+        QTest::mouseDClick(cards->viewport(), Qt::LeftButton, {}, desk);
+        auto entry = d.h.windows.find<frmDataEntry>();
+        QVERIFY(entry);
+        QCOMPARE(entry->editedObjectId(), kDesk);
+        QCOMPARE(d.h.ctx.currentObjectId, kDesk);
+
+        // From the keyboard: to the card on the left and Enter.
+        QPointer<frmDataEntry> gone = entry;
+        entry->close();
+        QTRY_VERIFY(!gone);
+        d.cardView()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(d.cardView()));
+        QTest::mouseClick(cards->viewport(), Qt::LeftButton, {}, desk);
+        d.press(Qt::Key_Left);
+        d.press(Qt::Key_Return);
+        QTRY_VERIFY(d.h.windows.find<frmDataEntry>());
+        QCOMPARE(d.h.windows.find<frmDataEntry>()->editedObjectId(), kLamp);
+        QCOMPARE(d.h.clipboard.content, kLamp);
+    }
+
+    void shouldGiveTheCardViewsExtraRoomToItsCards() {
+        ViewsDriver d;
+        QList<Row> many;
+        for (int i = 10; i < 40; ++i) many.push_back({obj(i), kName, QStringLiteral("lamp %1").arg(i)});
+        d.h.add(many);
+        d.search("lamp", true);
+        d.clickButton("cmdCardView");
+        QTRY_VERIFY(d.cardView() && d.cardView()->isVisible());
+        frmCardView* view = d.cardView();
+        QListView* cards = view->cards();
+        QCOMPARE(cards->geometry(), QRect(0, 0, tw(6435), tw(6330)));
+        QCOMPARE(d.cardRect(1).top(), d.cardRect(0).top()); // two cards a row
+        QVERIFY(d.cardRect(2).top() > d.cardRect(1).bottom());
+        view->resize(view->width() + tw(3060), view->height() + 100);
+        QTRY_COMPARE(cards->geometry(), QRect(0, 0, tw(6435) + tw(3060), tw(6330) + 100));
+        QTRY_COMPARE(d.cardRect(2).top(), d.cardRect(0).top()); // three a row
+        QVERIFY(cards->verticalScrollBar()->maximum() > 0);
+        view->showMaximized();
+        QTRY_VERIFY(cards->width() > tw(6435) + tw(3060));
+        QCOMPARE(cards->geometry(), view->rect());
+        view->showNormal();
+        view->resize(10, 10);
+        QTRY_COMPARE(view->size(), QSize(tw(6435), tw(6330)));
     }
 };
 

@@ -4,6 +4,7 @@
 #include "app/ui.h"
 #include "about/frmabout.h"
 #include "app/windowregistry.h"
+#include "commands/cards.h"
 #include "commands/importer.h"
 #include "commands/objects.h"
 #include "commands/properties.h"
@@ -100,11 +101,9 @@ void frmOlv::buildControls() {
     cmdTableView->setGeometry(twRect(1200, 960, 600, 250));
     connect(cmdTableView, &QPushButton::clicked, this, &frmOlv::cmdTableView_Click);
 
-    // The card view has nothing to show yet: the button starts unavailable and stays so.
     auto cmdCardView = named(new QPushButton(QStringLiteral("Card"), client), "cmdCardView");
     cmdCardView->setGeometry(twRect(1920, 960, 615, 250));
     connect(cmdCardView, &QPushButton::clicked, this, &frmOlv::cmdCardView_Click);
-    cmdCardView->setEnabled(false);
 
     m_trvDATA = named(new ObjectTree(client), "trvDATA", "object tree");
     m_trvDATA->setGeometry(twRect(120, 1320, 5175, 2655));
@@ -175,7 +174,8 @@ void frmOlv::buildControls() {
     setTabOrder(m_cmdFind, m_chkWildCardFind);
     setTabOrder(m_chkWildCardFind, cmdTreeView);
     setTabOrder(cmdTreeView, cmdTableView);
-    setTabOrder(cmdTableView, m_trvDATA);
+    setTabOrder(cmdTableView, cmdCardView);
+    setTabOrder(cmdCardView, m_trvDATA);
     setTabOrder(m_trvDATA, m_flxDATA);
     setTabOrder(m_flxDATA, cmdLinking);
 }
@@ -213,6 +213,8 @@ void frmOlv::buildMenus() {
     QMenu* report = addMenu(bar, QStringLiteral("&Report"), "mnuReport");
     connect(addItem(report, QStringLiteral("to HTML"), "mnuReportHTML"), &QAction::triggered, this,
             &frmOlv::mnuReportHTML_Click);
+    connect(addItem(report, QStringLiteral("to CSV"), "mnuReportCSV"), &QAction::triggered, this,
+            &frmOlv::mnuReportCSV_Click);
     addItem(report, QStringLiteral("to Excel Pivot"), "mnuReportExcelPivot", false);
     bar->addMenu(report);
 
@@ -501,11 +503,34 @@ void frmOlv::cmdTableView_Click() {
             table = TableCommand(m_ctx.store, work.keepGoing()).build(text, containing);
         }))
         return;
-    m_ctx.windows->open<frmTableView>([&] { return new frmTableView(std::move(table)); });
+    m_ctx.windows->open<frmTableView>([&] { return new frmTableView(m_ctx, std::move(table)); });
 }
 
 void frmOlv::cmdCardView_Click() {
-    m_ctx.windows->open<frmCardView>([] { return new frmCardView; });
+    // Built anew from the search as it stands now, as the table view is.
+    if (auto open = m_ctx.windows->find<frmCardView>()) open->close();
+    const QString text = m_txtFind->text();
+    const bool containing = m_chkWildCardFind->isChecked();
+    QStringList ids;
+    if (!guarded([&] {
+            LongWork work(this, QStringLiteral("Searching ..."));
+            ids = CardCommand(m_ctx.store, work.keepGoing()).find(text, containing);
+        }))
+        return;
+    m_ctx.windows->open<frmCardView>([&] { return new frmCardView(m_ctx, std::move(ids)); });
+}
+
+void frmOlv::mnuReportCSV_Click() {
+    // The table view's columns and cells, identifiers as stored.
+    const QString text = m_txtFind->text();
+    const bool containing = m_chkWildCardFind->isChecked();
+    ObjectTable table;
+    if (!guarded([&] {
+            LongWork work(this, QStringLiteral("Building the table ..."));
+            table = TableCommand(m_ctx.store, work.keepGoing()).build(text, containing);
+        }))
+        return;
+    frmTableView::saveAsCsv(this, m_ctx, table);
 }
 
 void frmOlv::mnuReportHTML_Click() {

@@ -47,6 +47,7 @@ public:
     void cmdTableView_Click();
     void cmdCardView_Click();
     void mnuReportHTML_Click();
+    void mnuReportCSV_Click();
     void mnuHelpAbout_Click();
 
     void trvDATA_NodeClick(QTreeWidgetItem* node);

@@ -1,15 +1,78 @@
 #pragma once
-// The card view: a window of the views group kept for a later way of showing objects; it reads
-// nothing yet.
+// The card view: the objects of the current search as cards in a scrolling grid, each with its
+// name, class, properties, a thumbnail of its first picture and the start of its first note.
+// Only the cards scrolled into view are read and drawn, so a search of thousands opens at once.
 
+#include "app/context.h"
+#include "commands/cards.h"
+
+#include <QAbstractListModel>
+#include <QCache>
+#include <QImage>
+#include <QSet>
+#include <QThreadPool>
 #include <QWidget>
 
+class QListView;
+
 namespace olv {
+
+// What a card shows, read when the card is first drawn.
+struct CardFace {
+    Card card;
+    QStringList noteLines;
+    QImage thumbnail; // null when there is no picture, it cannot be read or is still being read
+    bool thumbnailComing = false;
+};
+
+// One row per found object; the cards are read a block at a time and kept, within bounds.
+// Thumbnails are made on threads of their own, so a large photo never holds up the scrolling;
+// a card is drawn again once its thumbnail is there.
+class CardModel : public QAbstractListModel {
+    Q_OBJECT
+public:
+    static constexpr int kIdRole = Qt::UserRole;
+    static constexpr int kBlock = 32;       // cards read together
+    static constexpr int kBlocksKept = 64;  // 2,048 cards
+    static constexpr int kFacesKept = 512;  // with thumbnails and notes
+    static constexpr int kNoteLines = 3;
+
+    CardModel(const Store& store, QStringList ids, QSize thumbnailSize, QObject* parent = nullptr);
+    ~CardModel() override;
+
+    int rowCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : int(m_ids.size()); }
+    QVariant data(const QModelIndex& index, int role) const override;
+    const CardFace& face(int row) const;
+
+private:
+    const Card& card(int row) const;
+    void thumbnailMade(int row, const QImage& thumbnail);
+
+    const Store& m_store;
+    QStringList m_ids;
+    QSize m_thumbnailSize;
+    mutable QCache<int, QList<Card>> m_blocks;
+    mutable QCache<int, CardFace> m_faces;
+    mutable QSet<int> m_making; // rows whose thumbnail is being made
+    mutable QThreadPool m_painters;
+};
 
 class frmCardView : public QWidget {
     Q_OBJECT
 public:
-    explicit frmCardView(QWidget* parent = nullptr);
+    frmCardView(Context& context, QStringList ids, QWidget* parent = nullptr);
+
+    QListView* cards() const { return m_cards; }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void select(const QModelIndex& index);
+    void open(const QModelIndex& index);
+
+    Context& m_ctx;
+    QListView* m_cards = nullptr;
 };
 
 } // namespace olv
