@@ -394,29 +394,45 @@ CellTiming perCell(const QStringList& ids, const QStringList& columns, bool inRe
     return t;
 }
 
-// Table view and report, driven through a main window of their own; with the per-cell way beside
-// each, through the store (indexes, a connection per lookup) and the literal way (a plain scan
-// per lookup), reckoned from the objects and lookups timed.
-void viewFigures(const QString& folder, const QString& path, const Literal& literal) {
+// The main window, offscreen, with stand-ins that answer OK to every question.
+struct BenchWindow {
     RunningClock clock;
     test::FakeClipboard clipboard;
     test::FakeShell shell;
     test::FakePrompter prompter;
     WindowRegistry windows;
     Context ctx;
-    ctx.store.setPath(path);
-    ctx.clock = &clock;
-    ctx.clipboard = &clipboard;
-    ctx.shell = &shell;
-    ctx.prompter = &prompter;
-    ctx.windows = &windows;
-    frmOlv window(ctx);
-    windows.add(&window);
-    window.setQuit([] {});
-    window.show();
-    QCoreApplication::processEvents();
-    auto txtFind = window.findChild<QLineEdit*>(QStringLiteral("txtFind"));
-    window.findChild<QCheckBox*>(QStringLiteral("chkWildCardFind"))->setChecked(false);
+    std::unique_ptr<frmOlv> window;
+    QLineEdit* txtFind = nullptr;
+    QCheckBox* chkWildCardFind = nullptr;
+
+    explicit BenchWindow(const QString& path) {
+        ctx.store.setPath(path);
+        ctx.clock = &clock;
+        ctx.clipboard = &clipboard;
+        ctx.shell = &shell;
+        ctx.prompter = &prompter;
+        ctx.windows = &windows;
+        window = std::make_unique<frmOlv>(ctx);
+        windows.add(window.get());
+        window->setQuit([] {});
+        window->show();
+        QCoreApplication::processEvents();
+        txtFind = window->findChild<QLineEdit*>(QStringLiteral("txtFind"));
+        chkWildCardFind = window->findChild<QCheckBox*>(QStringLiteral("chkWildCardFind"));
+        check(txtFind && chkWildCardFind, "main window controls");
+        chkWildCardFind->setChecked(false);
+    }
+    ~BenchWindow() { windows.unloadAllBut(window.get()); }
+};
+
+// Table view and report, driven through a main window of their own; with the per-cell way beside
+// each, through the store (indexes, a connection per lookup) and the literal way (a plain scan
+// per lookup), reckoned from the objects and lookups timed.
+void viewFigures(const QString& folder, const QString& path, const Literal& literal) {
+    BenchWindow bench(path);
+    auto [clipboard, shell, prompter, windows, ctx, window, txtFind] = std::tie(
+        bench.clipboard, bench.shell, bench.prompter, bench.windows, bench.ctx, *bench.window, bench.txtFind);
     const Store store(path);
 
     // Per-cell timings, scaled to every object: the store's way from 100 objects, the literal way
@@ -554,24 +570,9 @@ QString preparePhotoCards(const QString& folder, QString* classId) {
 // once on objects whose every card has a photo and a note to read. A frame includes drawing the
 // thumbnails made meanwhile on the side.
 void cardFigures(const QString& folder, const QString& path) {
-    RunningClock clock;
-    test::FakeClipboard clipboard;
-    test::FakeShell shell;
-    test::FakePrompter prompter;
-    WindowRegistry windows;
-    Context ctx;
-    ctx.clock = &clock;
-    ctx.clipboard = &clipboard;
-    ctx.shell = &shell;
-    ctx.prompter = &prompter;
-    ctx.windows = &windows;
-    frmOlv window(ctx);
-    windows.add(&window);
-    window.setQuit([] {});
-    window.show();
-    QCoreApplication::processEvents();
-    auto txtFind = window.findChild<QLineEdit*>(QStringLiteral("txtFind"));
-    window.findChild<QCheckBox*>(QStringLiteral("chkWildCardFind"))->setChecked(false);
+    BenchWindow bench(path);
+    auto [clipboard, prompter, windows, ctx, window, txtFind] =
+        std::tie(bench.clipboard, bench.prompter, bench.windows, bench.ctx, *bench.window, bench.txtFind);
     CardPaints paints;
     qApp->installEventFilter(&paints);
 
@@ -710,28 +711,12 @@ int main(int argc, char* argv[]) {
            }));
 
     // The main window, offscreen, with stand-ins that answer OK.
-    RunningClock runningClock;
-    test::FakeClipboard clipboard;
-    test::FakeShell shell;
-    test::FakePrompter prompter; // answers OK to every question
-    WindowRegistry windows;
-    Context ctx;
-    ctx.store.setPath(path);
-    ctx.clock = &runningClock;
-    ctx.clipboard = &clipboard;
-    ctx.shell = &shell;
-    ctx.prompter = &prompter;
-    ctx.windows = &windows;
-    frmOlv window(ctx);
-    windows.add(&window);
-    window.setQuit([] {});
-    window.show();
-    QCoreApplication::processEvents();
-    auto txtFind = window.findChild<QLineEdit*>(QStringLiteral("txtFind"));
-    auto chkWildCardFind = window.findChild<QCheckBox*>(QStringLiteral("chkWildCardFind"));
+    BenchWindow bench(path);
+    auto [runningClock, clipboard, prompter, windows, ctx, window, txtFind, chkWildCardFind] =
+        std::tie(bench.clock, bench.clipboard, bench.prompter, bench.windows, bench.ctx, *bench.window, bench.txtFind,
+                 bench.chkWildCardFind);
     auto trvDATA = window.findChild<QTreeWidget*>(QStringLiteral("trvDATA"));
-    check(txtFind && chkWildCardFind && trvDATA, "main window controls");
-    chkWildCardFind->setChecked(false);
+    check(trvDATA != nullptr, "main window tree");
     auto search = [&](const QString& text) {
         txtFind->setText(text);
         window.cmdFind_Click();

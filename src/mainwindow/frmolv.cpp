@@ -492,29 +492,38 @@ void frmOlv::mnuT1OAddNewRichtextNote_Click() {
     m_ctx.windows->open<frmRichTextNote>([this] { return new frmRichTextNote(m_ctx); });
 }
 
+bool frmOlv::onCurrentSearch(const QString& what, const SearchWork& work) {
+    const QString text = m_txtFind->text();
+    const bool containing = m_chkWildCardFind->isChecked();
+    return guarded([&] {
+        LongWork progress(this, what);
+        work(text, containing, progress.keepGoing());
+    });
+}
+
+std::optional<ObjectTable> frmOlv::currentTable() {
+    ObjectTable table;
+    if (!onCurrentSearch(QStringLiteral("Building the table ..."), [&](const QString& text, bool containing, KeepGoing keepGoing) {
+            table = TableCommand(m_ctx.store, std::move(keepGoing)).build(text, containing);
+        }))
+        return std::nullopt;
+    return table;
+}
+
 void frmOlv::cmdTableView_Click() {
     // Built anew from the search as it stands now; nothing of an open view is kept.
     if (auto open = m_ctx.windows->find<frmTableView>()) open->close();
-    const QString text = m_txtFind->text();
-    const bool containing = m_chkWildCardFind->isChecked();
-    ObjectTable table;
-    if (!guarded([&] {
-            LongWork work(this, QStringLiteral("Building the table ..."));
-            table = TableCommand(m_ctx.store, work.keepGoing()).build(text, containing);
-        }))
-        return;
-    m_ctx.windows->open<frmTableView>([&] { return new frmTableView(m_ctx, std::move(table)); });
+    std::optional<ObjectTable> table = currentTable();
+    if (!table) return;
+    m_ctx.windows->open<frmTableView>([&] { return new frmTableView(m_ctx, std::move(*table)); });
 }
 
 void frmOlv::cmdCardView_Click() {
     // Built anew from the search as it stands now, as the table view is.
     if (auto open = m_ctx.windows->find<frmCardView>()) open->close();
-    const QString text = m_txtFind->text();
-    const bool containing = m_chkWildCardFind->isChecked();
     QStringList ids;
-    if (!guarded([&] {
-            LongWork work(this, QStringLiteral("Searching ..."));
-            ids = CardCommand(m_ctx.store, work.keepGoing()).find(text, containing);
+    if (!onCurrentSearch(QStringLiteral("Searching ..."), [&](const QString& text, bool containing, KeepGoing keepGoing) {
+            ids = CardCommand(m_ctx.store, std::move(keepGoing)).find(text, containing);
         }))
         return;
     m_ctx.windows->open<frmCardView>([&] { return new frmCardView(m_ctx, std::move(ids)); });
@@ -522,24 +531,13 @@ void frmOlv::cmdCardView_Click() {
 
 void frmOlv::mnuReportCSV_Click() {
     // The table view's columns and cells, identifiers as stored.
-    const QString text = m_txtFind->text();
-    const bool containing = m_chkWildCardFind->isChecked();
-    ObjectTable table;
-    if (!guarded([&] {
-            LongWork work(this, QStringLiteral("Building the table ..."));
-            table = TableCommand(m_ctx.store, work.keepGoing()).build(text, containing);
-        }))
-        return;
-    frmTableView::saveAsCsv(this, m_ctx, table);
+    if (const std::optional<ObjectTable> table = currentTable()) frmTableView::saveAsCsv(this, m_ctx, *table);
 }
 
 void frmOlv::mnuReportHTML_Click() {
-    const QString text = m_txtFind->text();
-    const bool containing = m_chkWildCardFind->isChecked();
     std::optional<Report> report;
-    if (!guarded([&] {
-            LongWork work(this, QStringLiteral("Reading the report ..."));
-            report = ReportCommand(m_ctx.store, work.keepGoing()).read(text, containing);
+    if (!onCurrentSearch(QStringLiteral("Reading the report ..."), [&](const QString& text, bool containing, KeepGoing keepGoing) {
+            report = ReportCommand(m_ctx.store, std::move(keepGoing)).read(text, containing);
         }))
         return;
     if (!report) return; // nothing matches: no dialog, no file, no word

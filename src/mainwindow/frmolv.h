@@ -3,6 +3,9 @@
 // and every command that starts from them.
 
 #include "app/context.h"
+#include "commands/tableview.h"
+
+#include <optional>
 
 #include <QMainWindow>
 
@@ -70,6 +73,11 @@ private:
     void showPicture(const QString& path);
     // Runs a store command, telling the user when the file cannot be used.
     bool guarded(const std::function<void()>& command);
+    // Runs work on the current search (the search box and "wildcards") with progress and
+    // Cancel; false when it failed, the user told why, or was called off.
+    using SearchWork = std::function<void(const QString& text, bool containing, KeepGoing keepGoing)>;
+    bool onCurrentSearch(const QString& what, const SearchWork& work);
+    std::optional<ObjectTable> currentTable();
     bool confirmCount(qsizetype count);
     // Asks before a long listing, then lists the found objects below parent.
     void showFound(LongWork& work, SearchCommand& search, QTreeWidgetItem* parent,
