@@ -101,6 +101,20 @@ void checkDialog(QWidget* dialog) {
     QCOMPARE(misnamed(dialog), QStringList());
 }
 
+// A picture and a formatted note in the test's folder, for the previews; empty names on failure.
+std::pair<QString, QString> fernFiles(const Harness& h) {
+    QImage picture(320, 200, QImage::Format_RGB32);
+    QPainter paint(&picture);
+    paint.fillRect(picture.rect(), QColor(70, 130, 60));
+    paint.setBrush(QColor(200, 220, 120));
+    paint.drawEllipse(QPoint(160, 100), 110, 60);
+    paint.end();
+    const QString photo = h.dir.filePath("fern.jpg"), note = h.dir.filePath("Olv.mdb.fern.rtf");
+    const bool made = picture.save(photo, "JPG") &&
+                      QFile::copy(OLV_REALWORLD_DIR "/rtf/wordpad-msftedit541-formatting.rtf", note);
+    return made ? std::pair{photo, note} : std::pair<QString, QString>{};
+}
+
 } // namespace
 
 class CaptionTest : public QObject {
@@ -153,16 +167,8 @@ private slots:
 
     void shouldFitTheLinkDialogsAndPreviews() {
         MainWindowDriver d;
-        QImage picture(320, 200, QImage::Format_RGB32);
-        QPainter paint(&picture);
-        paint.fillRect(picture.rect(), QColor(70, 130, 60));
-        paint.setBrush(QColor(200, 220, 120));
-        paint.drawEllipse(QPoint(160, 100), 110, 60);
-        paint.end();
-        const QString photo = d.h.dir.filePath("fern.jpg");
-        QVERIFY(picture.save(photo, "JPG"));
-        const QString note = d.h.dir.filePath("Olv.mdb.fern.rtf");
-        QVERIFY(QFile::copy(OLV_REALWORLD_DIR "/rtf/wordpad-msftedit541-formatting.rtf", note));
+        const auto [photo, note] = fernFiles(d.h);
+        QVERIFY(!photo.isEmpty() && !note.isEmpty());
         d.h.add({{obj(2), kName, "Fern"}, {obj(2), "photo", photo}, {obj(2), "note", note}});
         d.search("Fern");
         d.clickNode(d.nodeWithKey(obj(2)));
@@ -188,16 +194,8 @@ private slots:
 
     void shouldFitTheViewsAtTheirDesignedSizeAndMaximised() {
         MainWindowDriver d;
-        QImage picture(320, 200, QImage::Format_RGB32);
-        QPainter paint(&picture);
-        paint.fillRect(picture.rect(), QColor(70, 130, 60));
-        paint.setBrush(QColor(200, 220, 120));
-        paint.drawEllipse(QPoint(160, 100), 110, 60);
-        paint.end();
-        const QString photo = d.h.dir.filePath("fern.jpg");
-        QVERIFY(picture.save(photo, "JPG"));
-        const QString note = d.h.dir.filePath("Olv.mdb.fern.rtf");
-        QVERIFY(QFile::copy(OLV_REALWORLD_DIR "/rtf/wordpad-msftedit541-formatting.rtf", note));
+        const auto [photo, note] = fernFiles(d.h);
+        QVERIFY(!photo.isEmpty() && !note.isEmpty());
         d.h.add({{obj(1), kTOO, kClassValue}, {obj(1), kName, "Plant"}, {obj(2), kTOO, obj(1)},
                  {obj(2), kName, "Fern"}, {obj(2), "colour", "green"}, {obj(2), "photo", photo},
                  {obj(2), "note", note}, {obj(3), kTOO, obj(1)}, {obj(3), kName, "Maidenhair fern"},

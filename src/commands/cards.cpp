@@ -8,15 +8,9 @@
 namespace olv {
 
 CardCommand::CardCommand(const Store& store, KeepGoing keepGoing)
-    : m_store(store), m_keepGoing(std::move(keepGoing)) {}
+    : m_db(store, std::move(keepGoing)) {}
 
-Database& CardCommand::db() {
-    if (!m_db) {
-        m_db.emplace(m_store.open());
-        if (m_keepGoing) m_db->setKeepGoing(m_keepGoing);
-    }
-    return *m_db;
-}
+Database& CardCommand::db() { return m_db.get(); }
 
 QStringList CardCommand::find(const QString& text, bool containing) { return db().findObjects(text, containing); }
 

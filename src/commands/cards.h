@@ -3,7 +3,7 @@
 // name, and the files of its first picture and first note. Read for a few cards at a time, as
 // the view scrolls to them, never for the whole search at once.
 
-#include "store/store.h"
+#include "openedonuse.h"
 
 #include <utility>
 
@@ -37,9 +37,7 @@ public:
 private:
     Database& db();
 
-    const Store& m_store;
-    KeepGoing m_keepGoing;
-    std::optional<Database> m_db;
+    OpenedOnUse m_db;
 };
 
 } // namespace olv

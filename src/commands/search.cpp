@@ -12,15 +12,9 @@ QString SearchCommand::countQuestion(qsizetype count) {
 }
 
 SearchCommand::SearchCommand(const Store& store, KeepGoing keepGoing)
-    : m_store(store), m_keepGoing(std::move(keepGoing)) {}
+    : m_db(store, std::move(keepGoing)) {}
 
-Database& SearchCommand::db() {
-    if (!m_db) {
-        m_db.emplace(m_store.open());
-        if (m_keepGoing) m_db->setKeepGoing(m_keepGoing);
-    }
-    return *m_db;
-}
+Database& SearchCommand::db() { return m_db.get(); }
 
 QString SearchCommand::rootText(const QString& text) {
     return isObjectId(text) ? db().GetPropertyValue(text, kName) : kRootKey;

@@ -2,7 +2,7 @@
 // The value search and related objects: what they find, the root's text, the rule that asks
 // before a long listing, and the texts of the tree's nodes.
 
-#include "store/store.h"
+#include "openedonuse.h"
 
 #include <optional>
 #include <utility>
@@ -38,9 +38,7 @@ public:
 private:
     Database& db();
 
-    const Store& m_store;
-    KeepGoing m_keepGoing;
-    std::optional<Database> m_db;
+    OpenedOnUse m_db;
 };
 
 } // namespace olv

@@ -32,18 +32,12 @@ bool ownColumn(const QString& p) { return !p.isNull() && p != kTOO && p != kName
 } // namespace
 
 TableCommand::TableCommand(const Store& store, KeepGoing keepGoing)
-    : m_store(store), m_keepGoing(std::move(keepGoing)) {}
+    : m_db(store, std::move(keepGoing)) {}
 
-Database& TableCommand::db() {
-    if (!m_db) {
-        m_db.emplace(m_store.open());
-        if (m_keepGoing) m_db->setKeepGoing(m_keepGoing);
-    }
-    return *m_db;
-}
+Database& TableCommand::db() { return m_db.get(); }
 
 void TableCommand::keepGoing() {
-    if (m_keepGoing && !m_keepGoing()) throw Cancelled();
+    if (m_db.keepGoing() && !m_db.keepGoing()()) throw Cancelled();
 }
 
 QString TableCommand::nameOf(const QString& id) { return db().GetPropertyValue(id, kName); }

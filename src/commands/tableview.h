@@ -2,7 +2,7 @@
 // The found objects side by side, for the table view and the HTML report: one row per object
 // that the search finds, a column per property name any of them has.
 
-#include "store/store.h"
+#include "openedonuse.h"
 
 #include <optional>
 
@@ -42,9 +42,7 @@ private:
     Database& db();
     void keepGoing();
 
-    const Store& m_store;
-    KeepGoing m_keepGoing;
-    std::optional<Database> m_db;
+    OpenedOnUse m_db;
 };
 
 } // namespace olv
