@@ -284,6 +284,18 @@ void report(const char* name, double ms) {
 
 QString str(const SQLite::Column& c) { return QString::fromUtf8(c.getText()); }
 
+// Appends rows one statement each, as a plain program would.
+void insertRows(SQLite::Database& db, const QList<Row>& rows) {
+    SQLite::Statement insert(db, "INSERT INTO DATA (O, P, V) VALUES (?, ?, ?)");
+    for (const Row& r : rows) {
+        insert.reset();
+        insert.bind(1, r.o.toStdString());
+        insert.bind(2, r.p.toStdString());
+        insert.bind(3, r.v.toStdString());
+        insert.exec();
+    }
+}
+
 class Literal {
 public:
     explicit Literal(QString path) : m_path(std::move(path)) {}
@@ -858,14 +870,7 @@ int main(int argc, char* argv[]) {
                        while (q.executeStep()) rows.push_back({id, str(q.getColumn(0)), str(q.getColumn(1))});
                    }
                    rows.push_back({id, kEXTRA, QStringLiteral("CLONED::")});
-                   SQLite::Statement insert(db, "INSERT INTO DATA (O, P, V) VALUES (?, ?, ?)");
-                   for (const Row& r : rows) {
-                       insert.reset();
-                       insert.bind(1, r.o.toStdString());
-                       insert.bind(2, r.p.toStdString());
-                       insert.bind(3, r.v.toStdString());
-                       insert.exec();
-                   }
+                   insertRows(db, rows);
                    literal.search(kLiteralExact, QStringLiteral("CLONED::")); // the clones listed
                });
            }));
@@ -886,14 +891,7 @@ int main(int argc, char* argv[]) {
                                 QStringLiteral("field %1").arg(i % 10), QStringLiteral("imported value %1").arg(i)});
             SQLite::Database raw(source.toStdString(), SQLite::OPEN_READWRITE);
             SQLite::Transaction t(raw);
-            SQLite::Statement insert(raw, "INSERT INTO DATA VALUES (?, ?, ?)");
-            for (const Row& r : rows) {
-                insert.reset();
-                insert.bind(1, r.o.toStdString());
-                insert.bind(2, r.p.toStdString());
-                insert.bind(3, r.v.toStdString());
-                insert.exec();
-            }
+            insertRows(raw, rows);
             t.commit();
         }
         auto freshTarget = [&] {
