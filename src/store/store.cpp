@@ -728,19 +728,16 @@ QString Database::GetPropertyValue(const QString& id, const QString& property) {
 }
 
 QString Database::FindClassId(const QString& className) {
-    const QStringList named = guarded([&] {
-        QStringList ids;
-        for (const QString& id : objectsWithValue(className))
-            for (const Row& r : rowsOf(id))
-                if (jet::equal(r.p, kName) && jet::equal(r.v, className)) {
-                    ids << id;
-                    break;
-                }
-        return ids;
-    });
-    for (const QString& id : named)
-        for (const Row& r : rowsOf(id))
-            if (jet::equal(r.p, kTOO) && jet::equal(r.v, kClassValue)) return r.o;
+    // Objects holding the name as a value, first stored first: the first that is a class named so.
+    for (const QString& id : guarded([&] { return objectsWithValue(className); })) {
+        const QList<Row> rows = rowsOf(id);
+        const auto find = [&](const QString& p, const QString& v) {
+            return std::find_if(rows.begin(), rows.end(),
+                                [&](const Row& r) { return jet::equal(r.p, p) && jet::equal(r.v, v); });
+        };
+        const auto classRow = find(kTOO, kClassValue);
+        if (classRow != rows.end() && find(kName, className) != rows.end()) return classRow->o;
+    }
     return kNotAvailable;
 }
 
