@@ -232,6 +232,37 @@ private slots:
         }
     }
 
+    // Many rows go in several to a statement: order, texts and the trigram index must not care
+    // where one statement ends and the next begins.
+    void manyRowsKeepTheirOrderAndAreMatchedAsAMultiset() {
+        QList<Row> rows;
+        for (int i = 0; i < 1234; ++i)
+            rows.push_back({QStringLiteral("OlObj%1").arg(i / 4), QStringLiteral("p%1").arg(i % 4),
+                            QStringLiteral("v%1 'x' \"y\" ü").arg(i)});
+        add(rows);
+        const QStringList stored = shell("SELECT V FROM DATA ORDER BY rowid").split('\n');
+        QCOMPARE(stored.size(), 1234);
+        QCOMPARE(stored.at(0), QStringLiteral("v0 'x' \"y\" ü"));
+        QCOMPARE(stored.at(500), QStringLiteral("v500 'x' \"y\" ü"));
+        QCOMPARE(stored.at(1233), QStringLiteral("v1233 'x' \"y\" ü"));
+        QCOMPARE(find("v1233 'x", true), QStringList{"OlObj308"});
+
+        // The same rows again, one of them three times more and one new: four are missing.
+        QList<Row> again = rows;
+        again << rows.at(700) << rows.at(700) << rows.at(700) << Row{"OlObjNew", kName, "new"};
+        int calls = 0;
+        QCOMPARE(db().addMissing(again, [&](double) { return ++calls > 0; }), qint64(4));
+        QVERIFY(calls > 2);
+        QCOMPARE(shell("SELECT count(*) FROM DATA WHERE V = 'v700 ''x'' \"y\" ü'"), QStringLiteral("4"));
+        QCOMPARE(shell("SELECT count(*) FROM DATA"), QStringLiteral("1238"));
+
+        // Called off while the rows are being added: none of them stays.
+        QList<Row> fresh;
+        for (int i = 0; i < 1200; ++i) fresh.push_back({"OlObjFresh", "p", QString::number(i)});
+        QVERIFY_THROWS_EXCEPTION(Cancelled, db().addMissing(fresh, [](double share) { return share < 0.8; }));
+        QCOMPARE(shell("SELECT count(*) FROM DATA"), QStringLiteral("1238"));
+    }
+
     void aWriterHoldingTheLockIsWaitedFor() {
         add({{"OlObjA", kName, "Lamp"}});
         SQLite::Database other(m_path.toStdString(), SQLite::OPEN_READWRITE);

@@ -878,29 +878,41 @@ bool Database::removeRow(const StoredRow& was) {
     });
 }
 
-void Database::insert(const Row& row) {
-    SQLite::Statement& q = statement("INSERT INTO DATA (O, P, V) VALUES (?, ?, ?)");
-    q.bind(1, row.o.toStdString());
-    q.bind(2, row.p.toStdString());
-    q.bind(3, row.v.toStdString());
-    q.exec();
+void Database::insertAll(const QList<Row>& rows, const std::function<bool(double)>& progress) {
+    constexpr qsizetype kBatch = 500;
+    const auto statementFor = [&](qsizetype n) -> SQLite::Statement& {
+        std::string sql = "INSERT INTO DATA (O, P, V) VALUES (?, ?, ?)";
+        for (qsizetype i = 1; i < n; ++i) sql += ", (?, ?, ?)";
+        return statement(sql);
+    };
+    for (qsizetype first = 0; first < rows.size(); first += kBatch) {
+        if (progress && !progress(double(first) / double(rows.size()))) throw Cancelled();
+        const qsizetype n = std::min(kBatch, rows.size() - first);
+        SQLite::Statement& q = statementFor(n);
+        for (qsizetype i = 0; i < n; ++i) {
+            const Row& row = rows[first + i];
+            q.bind(int(3 * i + 1), row.o.toStdString());
+            q.bind(int(3 * i + 2), row.p.toStdString());
+            q.bind(int(3 * i + 3), row.v.toStdString());
+        }
+        q.exec();
+    }
 }
 
 void Database::appendAll(const QList<Row>& rows) {
-    writing([&] {
-        for (const Row& r : rows) insert(r);
-    });
+    writing([&] { insertAll(rows); });
 }
 
 qint64 Database::addMissing(const QList<Row>& rows, const std::function<bool(double)>& progress) {
     return writing([&] {
         // Rows are compared exactly as stored, object by object: what each object holds now,
-        // less what earlier rows of the list were matched against.
+        // less what earlier rows of the list were matched against. Matching takes the first half
+        // of the progress, adding the second.
         QHash<QString, QHash<QString, int>> held; // identifier -> P and V -> count
         const auto key = [](const Row& r) { return r.p + QChar(0) + r.v; };
-        qint64 added = 0;
+        QList<Row> missing;
         for (qsizetype i = 0; i < rows.size(); ++i) {
-            if (progress && i % 500 == 0 && !progress(double(i) / double(rows.size()))) throw Cancelled();
+            if (progress && i % 500 == 0 && !progress(double(i) / double(rows.size()) / 2)) throw Cancelled();
             const Row& r = rows[i];
             auto object = held.find(r.o);
             if (object == held.end()) {
@@ -913,11 +925,11 @@ qint64 Database::addMissing(const QList<Row>& rows, const std::function<bool(dou
                 --count;
                 continue;
             }
-            insert(r);
-            ++added;
+            missing.push_back(r);
         }
+        insertAll(missing, [&](double share) { return !progress || progress(0.5 + share / 2); });
         if (progress && !progress(1.0)) throw Cancelled();
-        return added;
+        return qint64(missing.size());
     });
 }
 
@@ -935,7 +947,7 @@ QString Database::createObject(Clock& clock,
             const std::optional<QList<Row>> rows = rowsFor(candidate);
             outcome = Refused;
             if (!rows) return;
-            for (const Row& r : *rows) insert(r);
+            insertAll(*rows);
             t.commit();
             outcome = Made;
         });

@@ -168,7 +168,10 @@ private:
     QStringList scanObjects(const std::string& where, const QStringList& values);
     template <class Keep> QStringList narrowedObjects(const QStringList& runs, Keep&& keep);
     bool isTaken(const QString& id);
-    void insert(const Row& row);
+    // Inserts the rows in order, many to a statement: the trigram index writes out what it has
+    // gathered at the end of every statement, so one row per statement is several times slower.
+    // progress as for addMissing.
+    void insertAll(const QList<Row>& rows, const std::function<bool(double)>& progress = {});
 
     QString m_path;
     std::unique_ptr<SQLite::Database> m_db;
