@@ -443,6 +443,25 @@ private slots:
         QVERIFY(!note->isVisible() && !image->isVisible());
         QVERIFY(d.h.prompter.shown.isEmpty());
     }
+
+    void shouldFitALargePictureToThePreviewAsTheWindowGrows() {
+        MainWindowDriver d;
+        QImage large(2000, 1000, QImage::Format_RGB32);
+        large.fill(Qt::darkGreen);
+        const QString photo = d.h.dir.filePath("wide.jpg");
+        QVERIFY(large.save(photo, "JPG"));
+        d.h.add({{obj(1), kName, "Meadow"}, {obj(1), "photo", photo}});
+        d.search("Meadow");
+        d.clickNode(d.nodeWithKey(obj(1)));
+        d.clickGridRow(2);
+        auto image = d.child<QLabel>("Image1");
+        QVERIFY(image->isVisible());
+        const QSize designed = image->pixmap().size();
+        QCOMPARE(designed, QSize(image->width(), image->width() / 2)); // as wide as the room, same shape
+        d.window.resize(d.window.size() + QSize(400, 300));
+        QTRY_COMPARE(image->pixmap().width(), designed.width() + 200); // half the extra width
+        QCOMPARE(image->pixmap().height(), image->pixmap().width() / 2);
+    }
 };
 
 QTEST_MAIN(LinksTest)

@@ -344,6 +344,7 @@ void frmOlv::flxDATA_Click(int row) {
         showPicture(value);
     } else {
         m_Image1->clear();
+        m_picture = QImage();
         m_Image1->hide();
     }
     // The stored text names the file: file names are case-sensitive here. A note that cannot be
@@ -382,16 +383,21 @@ void frmOlv::flxDATA_DblClick(int row) {
 void frmOlv::showPicture(const QString& path) {
     QImageReader reader(path);
     reader.setAutoTransform(true);
-    const QImage image = reader.read();
-    if (image.isNull()) {
-        m_Image1->clear(); // an unreadable picture leaves an empty preview
-    } else {
-        QPixmap picture = QPixmap::fromImage(image);
-        if (picture.width() > m_Image1->width() || picture.height() > m_Image1->height())
-            picture = picture.scaled(m_Image1->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation);
-        m_Image1->setPixmap(picture);
-    }
+    m_picture = reader.read();
+    fitPicture();
     m_Image1->show();
+}
+
+void frmOlv::fitPicture() {
+    if (m_picture.isNull()) {
+        m_Image1->clear(); // an unreadable picture leaves an empty preview
+        return;
+    }
+    // Shown as it is, or shrunk to the room there is; fitted again when the window grows.
+    QPixmap picture = QPixmap::fromImage(m_picture);
+    if (picture.width() > m_Image1->width() || picture.height() > m_Image1->height())
+        picture = picture.scaled(m_Image1->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    m_Image1->setPixmap(picture);
 }
 
 bool frmOlv::eventFilter(QObject* watched, QEvent* event) {
@@ -580,6 +586,7 @@ void frmOlv::resizeEvent(QResizeEvent* event) {
     m_fraDATA->setGeometry(twRect(120, 4080, 5175, 3135).adjusted(0, upper, left, extra.height()));
     m_flxDATA->setGeometry(twRect(120, 240, 4935, 2775).adjusted(0, 0, left, lower));
     m_Image1->setGeometry(twRect(5400, 4080, 3855, 3375).adjusted(left, upper, extra.width(), extra.height()));
+    if (m_Image1->isVisible()) fitPicture();
     m_rtbNote->setGeometry(twRect(5400, 4200, 3855, 3135).adjusted(left, upper, extra.width(), extra.height()));
     if (auto line = findChild<QWidget*>(QStringLiteral("Line1")))
         line->setGeometry(twRect(120, 840, 5175, 60).adjusted(0, 0, left, 0));

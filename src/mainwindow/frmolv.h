@@ -7,6 +7,7 @@
 
 #include <optional>
 
+#include <QImage>
 #include <QMainWindow>
 
 class QAction;
@@ -71,6 +72,7 @@ private:
     void buildControls();
     void buildMenus();
     void showPicture(const QString& path);
+    void fitPicture();
     // Runs a store command, telling the user when the file cannot be used.
     bool guarded(const std::function<void()>& command);
     // Runs work on the current search (the search box and "wildcards") with progress and
@@ -91,6 +93,7 @@ private:
     QGroupBox* m_fraDATA = nullptr;
     QTableWidget* m_flxDATA = nullptr;
     QLabel* m_Image1 = nullptr;
+    QImage m_picture; // as read, before it is fitted to the preview
     QTextEdit* m_rtbNote = nullptr;
     QMenu* m_treeMenu = nullptr;
     std::function<void()> m_quit;
