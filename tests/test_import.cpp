@@ -146,6 +146,10 @@ private slots:
         std::function<bool(double)> stopHalfWay = [](double share) { return share < 0.6; };
         QVERIFY_THROWS_EXCEPTION(Cancelled, ImportCommand(d.h.ctx.store).run(other, stopHalfWay));
         QCOMPARE(d.h.rowCount(), 53);
+        // And while a Jet file is read.
+        std::function<bool(double)> stopAtOnce = [](double) { return false; };
+        QVERIFY_THROWS_EXCEPTION(Cancelled, ImportCommand(d.h.ctx.store).run(kSample, stopAtOnce));
+        QCOMPARE(d.h.rowCount(), 53);
     }
 };
 

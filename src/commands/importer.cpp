@@ -60,9 +60,8 @@ QList<Row> ImportCommand::readRows(const QString& path, const std::function<bool
         throw StoreError(path, QStringLiteral("it is neither an Olv database nor a Jet (.mdb) file"));
     std::string error;
     bool stopped = false;
-    qint64 read = 0;
     const std::vector<jetfile::Cells> cells = jetfile::readData(
-        path.toStdString(), [&] { return !progress || ++read % 1000 != 0 || progress(0.0); }, error, stopped);
+        path.toStdString(), [&](double share) { return !progress || progress(share); }, error, stopped);
     if (stopped) throw Cancelled();
     if (!error.empty()) throw StoreError(path, QString::fromStdString(error));
     QList<Row> rows;

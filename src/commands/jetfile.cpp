@@ -2,6 +2,7 @@
 
 #include <mdbtools.h>
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <memory>
@@ -21,7 +22,7 @@ bool looksLikeJet(const std::string& path) {
     return in.gcount() == sizeof head && std::memcmp(head + 4, "Standard Jet DB", 15) == 0;
 }
 
-std::vector<Cells> readData(const std::string& path, const std::function<bool()>& keepGoing, std::string& error,
+std::vector<Cells> readData(const std::string& path, const std::function<bool(double)>& keepGoing, std::string& error,
                             bool& stopped) {
     stopped = false;
     std::vector<Cells> rows;
@@ -67,7 +68,8 @@ std::vector<Cells> readData(const std::string& path, const std::function<bool()>
     mdb_rewind_table(table.get());
     rows.reserve(table->num_rows);
     while (mdb_fetch_row(table.get())) {
-        if (keepGoing && !keepGoing()) {
+        if (keepGoing && rows.size() % 1000 == 0 &&
+            !keepGoing(table->num_rows ? std::min(1.0, double(rows.size()) / double(table->num_rows)) : 0.0)) {
             stopped = true;
             return {};
         }
