@@ -997,7 +997,7 @@ int main(int argc, char* argv[]) {
                    db.exec("CREATE INDEX DATA_V_NOCASE ON DATA(V COLLATE NOCASE)");
                    db.exec("INSERT INTO DATA_V_TRIGRAMS(DATA_V_TRIGRAMS) VALUES('rebuild')");
                    SQLite::Statement q(db, "SELECT DISTINCT O FROM DATA WHERE V LIKE ?");
-                   q.bind(1, std::string("%") + kContained.toStdString() + "%");
+                   q.bind(1, QStringLiteral("%%1%").arg(kContained).toStdString());
                    while (q.executeStep()) {
                    }
                });
