@@ -196,7 +196,7 @@ private slots:
         m_locker->exec("BEGIN EXCLUSIVE");
         QTest::newRow("missing") << m_dir.filePath("missing.mdb") << "not exist";
         QTest::newRow("text") << text.fileName() << "not a database";
-        QTest::newRow("Jet") << (copied ? jet : "") << "not a database";
+        QTest::newRow("Jet") << (copied ? jet : "") << "File, Import"; // the way to bring its rows in
         QTest::newRow("no DATA") << m_dir.filePath("nodata.mdb") << "DATA";
         QTest::newRow("without row numbers") << m_dir.filePath("norowid.mdb") << "WITHOUT ROWID";
         QTest::newRow("locked") << locked << "locked"; // waits out the busy timeout

@@ -1,6 +1,7 @@
 #include "store.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QScopeGuard>
@@ -78,9 +79,20 @@ bool isAscii(const QString& s) {
 
 const QString kBusy = QStringLiteral("the database is locked by another program");
 
-QString reasonFor(const SQLite::Exception& e) {
+// A Jet file, as Olv's data was first kept: it can be brought in, but not used as it is.
+bool isJetFile(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return false;
+    const QByteArray head = f.read(19);
+    return head.size() == 19 && (head.mid(4) == "Standard Jet DB" || head.mid(4) == "Standard ACE DB");
+}
+
+QString reasonFor(const SQLite::Exception& e, const QString& path) {
     switch (e.getErrorCode() & 0xff) {
     case SQLITE_NOTADB:
+        if (isJetFile(path))
+            return QStringLiteral("it is a Jet (.mdb) database of the earlier kind; bring its rows into an Olv "
+                                  "database with File, Import");
         return QStringLiteral("the file is not a database");
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
@@ -411,7 +423,7 @@ void IndexRepair::run(const std::function<bool(double)>& progress) const {
         t.commit();
     } catch (const SQLite::Exception& e) {
         if (interrupted(e)) throw Cancelled();
-        throw StoreError(path, reasonFor(e));
+        throw StoreError(path, reasonFor(e, path));
     }
 }
 
@@ -422,7 +434,7 @@ template <class F> auto Database::guarded(F&& f) -> decltype(f()) {
         return f();
     } catch (const SQLite::Exception& e) {
         if (interrupted(e)) throw Cancelled();
-        throw StoreError(m_path, reasonFor(e));
+        throw StoreError(m_path, reasonFor(e, m_path));
     }
 }
 
@@ -998,7 +1010,7 @@ void Store::createIfMissing(const QString& path) {
         SQLite::Database db(path.toStdString(), SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE);
         db.exec("CREATE TABLE DATA (O TEXT, P TEXT, V TEXT)");
     } catch (const SQLite::Exception& e) {
-        throw StoreError(path, reasonFor(e));
+        throw StoreError(path, reasonFor(e, path));
     }
 }
 
