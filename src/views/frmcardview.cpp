@@ -102,7 +102,7 @@ public:
         y += 2;
 
         // The note's lines take the bottom of the card; the properties what is left above them.
-        const int noteLines = int(face.noteLines.size());
+        const int noteLines = face.noteComing ? CardModel::kNoteLines : int(face.noteLines.size());
         const int noteTop = inner.bottom() + 1 - noteLines * line;
         for (const auto& [property, value] : face.card.properties) {
             if (y + line > (noteLines ? noteTop - 4 : inner.bottom() + 1)) break;
@@ -133,13 +133,14 @@ CardModel::~CardModel() {
     m_painters.waitForDone();
 }
 
-void CardModel::thumbnailMade(int row, const QImage& thumbnail) {
+void CardModel::extrasMade(int row, const QImage& thumbnail, const QStringList& noteLines) {
     m_making.remove(row);
-    // A card scrolled out of the cache meanwhile gets its thumbnail made again when next drawn.
+    // A card scrolled out of the cache meanwhile gets them made again when next drawn.
     CardFace* face = m_faces.object(row);
     if (!face) return;
     face->thumbnail = thumbnail;
-    face->thumbnailComing = false;
+    face->noteLines = noteLines;
+    face->thumbnailComing = face->noteComing = false;
     emit dataChanged(index(row), index(row));
 }
 
@@ -177,19 +178,18 @@ const Card& CardModel::card(int row) const {
 const CardFace& CardModel::face(int row) const {
     if (CardFace* face = m_faces.object(row)) return *face;
     auto face = new CardFace{card(row), {}, {}};
-    if (!face->card.picture.isNull()) {
-        face->thumbnailComing = true;
-        if (!m_making.contains(row)) {
-            m_making.insert(row);
-            auto self = const_cast<CardModel*>(this); // the cache, not the rows, changes
-            m_painters.start([self, row, path = face->card.picture, box = m_thumbnailSize] {
-                const QImage thumbnail = thumbnailOf(path, box);
-                QMetaObject::invokeMethod(self, [self, row, thumbnail] { self->thumbnailMade(row, thumbnail); },
-                                          Qt::QueuedConnection);
-            });
-        }
+    face->thumbnailComing = !face->card.picture.isNull();
+    face->noteComing = !face->card.note.isNull();
+    if ((face->thumbnailComing || face->noteComing) && !m_making.contains(row)) {
+        m_making.insert(row);
+        auto self = const_cast<CardModel*>(this); // the cache, not the rows, changes
+        m_painters.start([self, row, picture = face->card.picture, note = face->card.note, box = m_thumbnailSize] {
+            const QImage thumbnail = picture.isNull() ? QImage() : thumbnailOf(picture, box);
+            const QStringList lines = note.isNull() ? QStringList() : noteLinesOf(note, kNoteLines);
+            QMetaObject::invokeMethod(self, [self, row, thumbnail, lines] { self->extrasMade(row, thumbnail, lines); },
+                                      Qt::QueuedConnection);
+        });
     }
-    if (!face->card.note.isNull()) face->noteLines = noteLinesOf(face->card.note, kNoteLines);
     m_faces.insert(row, face);
     return *face;
 }

@@ -23,11 +23,12 @@ struct CardFace {
     QStringList noteLines;
     QImage thumbnail; // null when there is no picture, it cannot be read or is still being read
     bool thumbnailComing = false;
+    bool noteComing = false; // its lines are still being read; their room is kept
 };
 
 // One row per found object; the cards are read a block at a time and kept, within bounds.
-// Thumbnails are made on threads of their own, so a large photo never holds up the scrolling;
-// a card is drawn again once its thumbnail is there.
+// Thumbnails and note lines are made on a thread of their own, so a large photo or a note on a
+// slow disk never holds up the scrolling; a card is drawn again once they are there.
 class CardModel : public QAbstractListModel {
     Q_OBJECT
 public:
@@ -46,14 +47,14 @@ public:
 
 private:
     const Card& card(int row) const;
-    void thumbnailMade(int row, const QImage& thumbnail);
+    void extrasMade(int row, const QImage& thumbnail, const QStringList& noteLines);
 
     const Store& m_store;
     QStringList m_ids;
     QSize m_thumbnailSize;
     mutable QCache<int, QList<Card>> m_blocks;
     mutable QCache<int, CardFace> m_faces;
-    mutable QSet<int> m_making; // rows whose thumbnail is being made
+    mutable QSet<int> m_making; // rows whose thumbnail and note lines are being made
     mutable QThreadPool m_painters;
 };
 
