@@ -95,6 +95,9 @@ private slots:
         QTest::newRow("Jet file without DATA") << QString(OLV_REALWORLD_DIR "/mdb/jet3-nwind.mdb") << "no table DATA";
         QTest::newRow("password, no DATA") << QString(OLV_REALWORLD_DIR "/mdb/jet4-V2000-with-password.mdb") << "no table DATA";
         QTest::newRow("cut short") << "truncated" << "damaged";
+        QTest::newRow("cut after its table list") << "cut late" << "only 0 of its 53 rows";
+        QTest::newRow("row count damaged") << "huge count" << "damaged";
+        QTest::newRow("the database in use") << "itself" << "in use";
         QTest::newRow("not a database") << "text" << "neither";
         QTest::newRow("missing") << "missing" << "does not exist";
     }
@@ -107,6 +110,20 @@ private slots:
             file = h.dir.filePath("cut.mdb");
             QFile out(file);
             QVERIFY(out.open(QIODevice::WriteOnly) && out.write(bytesOf(kSample).left(9000)) > 0);
+        } else if (file == "cut late" || file == "huge count") {
+            QByteArray bytes = bytesOf(kSample);
+            if (file == "cut late") {
+                bytes.truncate(100 * 1024);
+            } else {
+                // DATA's row count, on its definition page (24) at byte 16 of a 4096-byte page.
+                const char huge[4] = {'\xff', '\xff', '\xff', '\xff'};
+                bytes.replace(24 * 4096 + 16, 4, huge, 4);
+            }
+            file = h.dir.filePath("damaged.mdb");
+            QFile out(file);
+            QVERIFY(out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size());
+        } else if (file == "itself") {
+            file = h.ctx.store.path();
         } else if (file == "text") {
             file = h.dir.filePath("notes.mdb");
             QFile out(file);

@@ -75,9 +75,14 @@ ImportCommand::Result ImportCommand::run(const QString& path, const std::functio
     const auto half = [&](double base) {
         return [&progress, base](double share) { return !progress || progress(base + share / 2); };
     };
+    // The database in use first: when it cannot be used, the other file need not be read.
+    Database db = m_store.open();
+    const QString source = QFileInfo(path).canonicalFilePath();
+    if (!source.isEmpty() && source == QFileInfo(m_store.path()).canonicalFilePath())
+        throw StoreError(path, QStringLiteral("it is the database in use, which holds its rows already"));
     const QList<Row> rows = readRows(path, half(0.0));
     Result result;
-    result.imported = m_store.open().addMissing(rows, half(0.5));
+    result.imported = db.addMissing(rows, half(0.5));
     result.present = rows.size() - result.imported;
     return result;
 }

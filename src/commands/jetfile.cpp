@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <strings.h>
@@ -13,6 +14,13 @@ namespace olv::jetfile {
 namespace {
 // Large enough for the longest memo a row may hold, so nothing is cut short.
 constexpr size_t kBindSize = 16 * 1024 * 1024;
+
+std::uintmax_t fileSize(const std::string& path) {
+    std::error_code failed;
+    const std::uintmax_t size = std::filesystem::file_size(path, failed);
+    return failed ? 0 : size;
+}
+
 } // namespace
 
 bool looksLikeJet(const std::string& path) {
@@ -66,10 +74,11 @@ std::vector<Cells> readData(const std::string& path, const std::function<bool(do
     int lengths[3] = {0, 0, 0};
     for (int k = 0; k < 3; ++k) mdb_bind_column(table.get(), number[k], buffers[k].data(), &lengths[k]);
     mdb_rewind_table(table.get());
-    rows.reserve(table->num_rows);
+    // The file's own row count may be damaged, so progress goes by pages and the count only
+    // checks the result.
+    const double pages = std::max(1.0, double(fileSize(path)) / double(mdb->fmt->pg_size));
     while (mdb_fetch_row(table.get())) {
-        if (keepGoing && rows.size() % 1000 == 0 &&
-            !keepGoing(table->num_rows ? std::min(1.0, double(rows.size()) / double(table->num_rows)) : 0.0)) {
+        if (keepGoing && rows.size() % 1000 == 0 && !keepGoing(std::min(1.0, double(table->cur_phys_pg) / pages))) {
             stopped = true;
             return {};
         }
@@ -77,6 +86,11 @@ std::vector<Cells> readData(const std::string& path, const std::function<bool(do
         std::string* cells[3] = {&row.o, &row.p, &row.v};
         for (int k = 0; k < 3; ++k) cells[k]->assign(buffers[k].data(), size_t(std::max(lengths[k], 0)));
         rows.push_back(std::move(row));
+    }
+    if (rows.size() < table->num_rows) {
+        error = "only " + std::to_string(rows.size()) + " of its " + std::to_string(table->num_rows) +
+                " rows in DATA can be read (the file may be damaged)";
+        return {};
     }
     return rows;
 }

@@ -16,10 +16,10 @@ struct Cells {
 bool looksLikeJet(const std::string& path);
 
 // The rows of DATA (its columns O, P and V, found in any letter case) in the order they are
-// stored, every 1,000 rows calling keepGoing with the share read (from the row count the file
-// keeps), whose false answer stops the reading. Empty texts and
-// NULLs both come as empty texts: the library cannot tell them apart. On failure, error says
-// why in words for the user and the answer is empty.
+// stored, every 1,000 rows calling keepGoing with the share of the file read, whose false answer
+// stops the reading. Empty texts and NULLs both come as empty texts: the library cannot tell them
+// apart. Fewer rows than the file's own count is taken as damage. On failure, error says why in
+// words for the user and the answer is empty.
 std::vector<Cells> readData(const std::string& path, const std::function<bool(double)>& keepGoing, std::string& error,
                             bool& stopped);
 
