@@ -84,15 +84,16 @@ bool isJetFile(const QString& path) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) return false;
     const QByteArray head = f.read(19);
-    return head.size() == 19 && (head.mid(4) == "Standard Jet DB" || head.mid(4) == "Standard ACE DB");
+    return head.size() == 19 && head.mid(4) == "Standard Jet DB";
 }
 
 QString reasonFor(const SQLite::Exception& e, const QString& path) {
     switch (e.getErrorCode() & 0xff) {
     case SQLITE_NOTADB:
         if (isJetFile(path))
-            return QStringLiteral("it is a Jet (.mdb) database of the earlier kind; bring its rows into an Olv "
-                                  "database with File, Import");
+            return QStringLiteral("it is a Jet (.mdb) database of the earlier kind, which Olv only reads through "
+                                  "File, Import: choose an Olv database with File, Set Database, then import this "
+                                  "file into it");
         return QStringLiteral("the file is not a database");
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
@@ -891,15 +892,17 @@ bool Database::removeRow(const StoredRow& was) {
 }
 
 void Database::insertAll(const QList<Row>& rows, const std::function<bool(double)>& progress) {
-    constexpr qsizetype kBatch = 500;
+    // Builds limited to fewer bound values get smaller batches.
+    const qsizetype batch =
+        std::clamp<qsizetype>(sqlite3_limit(m_db->getHandle(), SQLITE_LIMIT_VARIABLE_NUMBER, -1) / 3, 1, 500);
     const auto statementFor = [&](qsizetype n) -> SQLite::Statement& {
         std::string sql = "INSERT INTO DATA (O, P, V) VALUES (?, ?, ?)";
         for (qsizetype i = 1; i < n; ++i) sql += ", (?, ?, ?)";
         return statement(sql);
     };
-    for (qsizetype first = 0; first < rows.size(); first += kBatch) {
+    for (qsizetype first = 0; first < rows.size(); first += batch) {
         if (progress && !progress(double(first) / double(rows.size()))) throw Cancelled();
-        const qsizetype n = std::min(kBatch, rows.size() - first);
+        const qsizetype n = std::min(batch, rows.size() - first);
         SQLite::Statement& q = statementFor(n);
         for (qsizetype i = 0; i < n; ++i) {
             const Row& row = rows[first + i];
