@@ -328,8 +328,8 @@ private slots:
                  (QList<P>{{"colour", "red"}, {kBelongsTo, "Garden"}, {"photo", photo}, {"note", note}}));
         // Thumbnail and note lines are made aside, then drawn.
         QTRY_COMPARE(d.face(1).noteLines, (QStringList{"Bright and warm,", "good for reading.", "Bought 2001."}));
-        QVERIFY(!desk.thumbnail.isNull() && !desk.noteComing);
-        QVERIFY(desk.thumbnail.width() <= tw(840) && desk.thumbnail.height() <= tw(840));
+        QVERIFY(!d.face(1).thumbnail.isNull() && !d.face(1).noteComing);
+        QVERIFY(d.face(1).thumbnail.width() <= tw(840) && d.face(1).thumbnail.height() <= tw(840));
         QCOMPARE(d.face(2).card.name, QStringLiteral("Floor lamp"));
         QVERIFY(d.face(2).thumbnail.isNull() && d.face(2).noteLines.isEmpty());
         // Screen readers hear each card by its name and class.

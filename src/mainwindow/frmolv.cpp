@@ -36,8 +36,11 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QTableWidget>
 #include <QTextEdit>
+
+#include <algorithm>
 
 namespace olv {
 
@@ -383,6 +386,10 @@ void frmOlv::flxDATA_DblClick(int row) {
 void frmOlv::showPicture(const QString& path) {
     QImageReader reader(path);
     reader.setAutoTransform(true);
+    // Never kept larger than the screen: a camera's photo would otherwise hold a hundred MB.
+    const int most = std::max(screen()->availableSize().width(), screen()->availableSize().height());
+    if (const QSize full = reader.size(); full.width() > most || full.height() > most)
+        reader.setScaledSize(full.scaled(most, most, Qt::KeepAspectRatio));
     m_picture = reader.read();
     fitPicture();
     m_Image1->show();
