@@ -261,6 +261,11 @@ bool frmOlv::guarded(const std::function<void()>& command) {
                                         .arg(QString::fromUtf8(e.what())));
     } catch (const Cancelled&) {
         // The user called it off: what was shown before the work began stays.
+    } catch (const std::bad_alloc&) {
+        m_ctx.prompter->error(this, QStringLiteral("There is not enough memory to finish this."));
+    } catch (const std::exception& e) {
+        // Anything else the store or a library throws ends the command, never the program.
+        m_ctx.prompter->error(this, QStringLiteral("This could not be finished: %1.").arg(QString::fromUtf8(e.what())));
     }
     return false;
 }
