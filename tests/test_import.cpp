@@ -4,6 +4,8 @@
 #include "commands/importer.h"
 #include "driver.h"
 
+#include <QProgressDialog>
+#include <QPushButton>
 #include <SQLiteCpp/SQLiteCpp.h>
 
 using namespace olv;
@@ -167,6 +169,45 @@ private slots:
         std::function<bool(double)> stopAtOnce = [](double) { return false; };
         QVERIFY_THROWS_EXCEPTION(Cancelled, ImportCommand(d.h.ctx.store).run(kSample, stopAtOnce));
         QCOMPARE(d.h.rowCount(), 53);
+    }
+
+    // A long import shows a progress window naming the file; its Cancel leaves the database
+    // as it was and says nothing was imported.
+    void shouldCallOffALongImportFromItsProgressWindow() {
+        MainWindowDriver d;
+        d.h.add({{"OlObjA", kName, "kept"}});
+        const QString other = d.h.dir.filePath("large.mdb");
+        Store::createIfMissing(other);
+        {
+            SQLite::Database raw(other.toStdString(), SQLite::OPEN_READWRITE);
+            SQLite::Transaction t(raw);
+            SQLite::Statement insert(raw, "INSERT INTO DATA VALUES (?, 'p', ?)");
+            for (int i = 0; i < 300000; ++i) { // several seconds of work, well past the 0.6 s wait
+                insert.bind(1, QStringLiteral("OlObjL%1").arg(i / 10).toStdString());
+                insert.bind(2, QStringLiteral("value %1").arg(i).toStdString());
+                insert.exec();
+                insert.reset();
+            }
+            t.commit();
+        }
+        const QByteArray before = bytesOf(d.h.ctx.store.path());
+        d.h.prompter.fileAnswers << other;
+        QString said;
+        QTimer watch;
+        connect(&watch, &QTimer::timeout, this, [&] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto dialog = qobject_cast<QProgressDialog*>(w); dialog && dialog->isVisible() && said.isEmpty()) {
+                    said = dialog->labelText();
+                    QTest::mouseClick(dialog->findChild<QPushButton*>(), Qt::LeftButton);
+                }
+        });
+        watch.start(5);
+        d.action("mnuFileImport")->trigger();
+        watch.stop();
+        QVERIFY2(said.contains(other), qPrintable(said));
+        QVERIFY(d.h.prompter.texts(Prompt::Message).isEmpty() && d.h.prompter.texts(Prompt::Error).isEmpty());
+        QCOMPARE(d.h.allRows(), (QList<Row>{{"OlObjA", kName, "kept"}}));
+        QCOMPARE(bytesOf(d.h.ctx.store.path()), before);
     }
 };
 
