@@ -2,6 +2,7 @@
 // one in use as a multiset, all or nothing, the other file left as it was.
 
 #include "commands/importer.h"
+#include "corpus.h"
 #include "driver.h"
 
 #include <QProgressDialog>
@@ -13,7 +14,9 @@ using namespace olv::test;
 
 namespace {
 
-const QString kSample = QStringLiteral(OLV_REALWORLD_DIR "/data/olv-sample.mdb");
+const QString kSampleName = QStringLiteral("data/olv-sample.mdb");
+
+QString sample() { return corpusFile(kSampleName); }
 
 QByteArray bytesOf(const QString& path) {
     QFile f(path);
@@ -23,7 +26,7 @@ QByteArray bytesOf(const QString& path) {
 // The rows mdb-export printed for the sample: quoted fields with quotes doubled, an empty field
 // left bare.
 QList<Row> exportedRows() {
-    QFile f(QStringLiteral(OLV_REALWORLD_DIR "/data/olv-sample.mdb-export.csv"));
+    QFile f(corpusFile(QStringLiteral("data/olv-sample.mdb-export.csv")));
     if (!f.open(QIODevice::ReadOnly)) return {};
     const QString text = QString::fromUtf8(f.readAll());
     QList<Row> rows;
@@ -60,20 +63,26 @@ private slots:
     void initTestCase() { prepareApplication(); }
 
     void shouldImportTheSampleJetFileExactlyAndOnlyOnce() {
+        OLV_NEEDS_CORPUS(kSampleName);
+        const QString jet = sample();
         Harness h;
         const QList<Row> expected = exportedRows();
         QCOMPARE(expected.size(), 53);
-        const QByteArray before = bytesOf(kSample);
+        const QByteArray before = bytesOf(jet);
         ImportCommand import(h.ctx.store);
-        ImportCommand::Result result = import.run(kSample);
+        ImportCommand::Result result = import.run(jet);
         QCOMPARE(ImportCommand::resultText(result), QStringLiteral("53 rows imported, 0 already present"));
         QCOMPARE(h.allRows(), expected); // every text as it was: quotes, other alphabets, an empty O
-        result = import.run(kSample);
+        result = import.run(jet);
         QCOMPARE(ImportCommand::resultText(result), QStringLiteral("0 rows imported, 53 already present"));
         QCOMPARE(h.allRows(), expected);
-        QCOMPARE(bytesOf(kSample), before);
+        QCOMPARE(bytesOf(jet), before);
         // Found like any other rows.
         QCOMPARE(h.ctx.store.open().findObjects(QString::fromUtf8("ZÜRICH"), false).size(), 1);
+        // Called off while the Jet file is read: nothing is added.
+        std::function<bool(double)> stopAtOnce = [](double) { return false; };
+        QVERIFY_THROWS_EXCEPTION(Cancelled, ImportCommand(h.ctx.store).run(jet, stopAtOnce));
+        QCOMPARE(h.allRows(), expected);
     }
 
     void shouldAddEachRowAsOftenAsTheOtherFileHoldsItMore() {
@@ -94,8 +103,8 @@ private slots:
     void shouldRefuseUnusableFilesAndChangeNothing_data() {
         QTest::addColumn<QString>("file");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("Jet file without DATA") << QString(OLV_REALWORLD_DIR "/mdb/jet3-nwind.mdb") << "no table DATA";
-        QTest::newRow("password, no DATA") << QString(OLV_REALWORLD_DIR "/mdb/jet4-V2000-with-password.mdb") << "no table DATA";
+        QTest::newRow("Jet file without DATA") << "mdb/jet3-nwind.mdb" << "no table DATA";
+        QTest::newRow("password, no DATA") << "mdb/jet4-V2000-with-password.mdb" << "no table DATA";
         QTest::newRow("cut short") << "truncated" << "damaged";
         QTest::newRow("cut after its table list") << "cut late" << "only 0 of its 53 rows";
         QTest::newRow("row count damaged") << "huge count" << "damaged";
@@ -108,12 +117,19 @@ private slots:
         QFETCH(QString, reason);
         Harness h;
         h.add({{"OlObjA", kName, "kept"}});
+        const QString jet = sample();
+        if (file.startsWith("mdb/")) {
+            OLV_NEEDS_CORPUS(file);
+            file = corpusFile(file);
+        } else if (file == "truncated" || file == "cut late" || file == "huge count") {
+            OLV_NEEDS_CORPUS(kSampleName);
+        }
         if (file == "truncated") {
             file = h.dir.filePath("cut.mdb");
             QFile out(file);
-            QVERIFY(out.open(QIODevice::WriteOnly) && out.write(bytesOf(kSample).left(9000)) > 0);
+            QVERIFY(out.open(QIODevice::WriteOnly) && out.write(bytesOf(jet).left(9000)) > 0);
         } else if (file == "cut late" || file == "huge count") {
-            QByteArray bytes = bytesOf(kSample);
+            QByteArray bytes = bytesOf(jet);
             if (file == "cut late") {
                 bytes.truncate(100 * 1024);
             } else {
@@ -147,11 +163,16 @@ private slots:
 
     void shouldImportFromTheMenuWithProgressAndCancel() {
         MainWindowDriver d;
-        d.h.prompter.fileAnswers << kSample;
+        const QString small = d.h.dir.filePath("small.mdb");
+        Store::createIfMissing(small);
+        QList<Row> five;
+        for (int i = 0; i < 5; ++i) five.push_back({QStringLiteral("OlObjS%1").arg(i), kName, QString::fromUtf8("Zoë's \"%1\"").arg(i)});
+        Store(small).open().appendAll(five);
+        d.h.prompter.fileAnswers << small;
         d.action("mnuFileImport")->trigger();
         QCOMPARE(d.h.prompter.shown.first().kind, Prompt::OpenFile);
-        QCOMPARE(d.h.prompter.texts(Prompt::Message), QStringList{"53 rows imported, 0 already present"});
-        QCOMPARE(d.h.rowCount(), 53);
+        QCOMPARE(d.h.prompter.texts(Prompt::Message), QStringList{"5 rows imported, 0 already present"});
+        QCOMPARE(d.h.allRows(), five);
         // Cancelled file dialog: nothing happens.
         d.h.prompter.shown.clear();
         d.action("mnuFileImport")->trigger();
@@ -164,11 +185,7 @@ private slots:
         Store(other).open().appendAll(many);
         std::function<bool(double)> stopHalfWay = [](double share) { return share < 0.6; };
         QVERIFY_THROWS_EXCEPTION(Cancelled, ImportCommand(d.h.ctx.store).run(other, stopHalfWay));
-        QCOMPARE(d.h.rowCount(), 53);
-        // And while a Jet file is read.
-        std::function<bool(double)> stopAtOnce = [](double) { return false; };
-        QVERIFY_THROWS_EXCEPTION(Cancelled, ImportCommand(d.h.ctx.store).run(kSample, stopAtOnce));
-        QCOMPARE(d.h.rowCount(), 53);
+        QCOMPARE(d.h.allRows(), five);
     }
 
     // A long import shows a progress window naming the file; its Cancel leaves the database

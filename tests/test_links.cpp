@@ -113,8 +113,13 @@ private slots:
         const QList<std::pair<const char*, QRect>> places = {
             {"picPreview", twRect(240, 840, 6015, 3255)}, {"cmdAdd", twRect(240, 4560, 2055, 375)},
             {"cmdOpen", twRect(3240, 480, 2055, 255)},    {"txtProperty", twRect(240, 450, 2895, 285)},
-            {"lblImageLink", twRect(240, 4200, 6015, 255)}, {"lblProperty", twRect(240, 120, 3855, 255)}};
+            {"lblImageLink", twRect(240, 4200, 6015, 255)}};
         for (const auto& [name, place] : places) QCOMPARE(in(w, name)->geometry(), place);
+        // The caption runs on into the free room to its right rather than shrink below our font.
+        const QRect property = in(w, "lblProperty")->geometry(), designed = twRect(240, 120, 3855, 255);
+        QCOMPARE(property.topLeft(), designed.topLeft());
+        QCOMPARE(property.height(), designed.height());
+        QVERIFY(property.width() >= designed.width() && property.right() <= tw(240 + 6015));
         QCOMPARE(in<QPushButton>(w, "cmdAdd")->text(), QStringLiteral("Add Image Link"));
         QCOMPARE(in<QPushButton>(w, "cmdOpen")->text(), QStringLiteral("select image"));
         QCOMPARE(in<QLabel>(w, "lblImageLink")->text(), QStringLiteral("..."));
@@ -406,14 +411,18 @@ private slots:
 
     void shouldPreviewNotesInTheGrid() {
         MainWindowDriver d;
-        auto copy = [&](const QString& from, const QString& name) {
-            const QString to = d.h.dir.filePath(name);
-            return QFile::copy(from, to) ? to : QString();
+        auto write = [&](const QString& name, const QByteArray& bytes) {
+            QFile file(d.h.dir.filePath(name));
+            return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() ? file.fileName() : QString();
         };
-        const QString samples = QStringLiteral(OLV_REALWORLD_DIR "/rtf/");
-        const QString wordpad = copy(samples + "wordpad-msftedit541-formatting.rtf", "Plan.RTF");
-        const QString office = copy(samples + "libreoffice60-unicode-hexfallback.rtf", "judo.rtf");
-        const QString plain = copy(samples + "textedit-line-breaks.expected.txt", "plain.Rtf");
+        QTextDocument written;
+        QTextCursor(&written).insertText("This is a simple five paragraph document.\nThe second paragraph.");
+        // Endings in any letter case; a note with text in \u escapes and their fallbacks, as word
+        // processors write CJK text; and a file that holds no RTF at all.
+        const QString wordpad = write("Plan.RTF", rtf::write(written));
+        const QString office = write("judo.rtf", "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Liberation Serif;}}\n"
+                                                  "\\pard\\plain \\f0\\fs24{\\dbch\\uc1\\u26580\\'3f\\u36947\\'3f}\n\\par }");
+        const QString plain = write("plain.Rtf", "A\nB\nC\n");
         const QString picture = writePicture(d.h.dir.filePath("leaf.jpg"));
         d.h.add({{obj(1), kName, "Album"}, {obj(1), "plan", wordpad}, {obj(1), "judo", office},
                  {obj(1), "gone", d.h.dir.filePath("gone.rtf")}, {obj(1), "plain", plain},

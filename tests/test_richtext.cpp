@@ -2,6 +2,7 @@
 // there, damaged and hostile input gives what could be read without crashing or hanging, and a
 // note written and read back keeps its text and its bold, italic and underline runs.
 
+#include "corpus.h"
 #include "richtext/rtf.h"
 #include "runs.h"
 
@@ -16,8 +17,6 @@ using namespace olv;
 using olv::test::runs;
 
 namespace {
-
-const QString kSamples = QStringLiteral(OLV_REALWORLD_DIR "/rtf");
 
 QByteArray fileBytes(const QString& path) {
     QFile file(path);
@@ -65,7 +64,8 @@ class RichTextTest : public QObject {
 private slots:
     void shouldReadRealFilesAsTheirProgramsShowThem_data() {
         QTest::addColumn<QString>("file");
-        QDirIterator it(kSamples, {"*.rtf"});
+        OLV_NEEDS_CORPUS("rtf");
+        QDirIterator it(test::corpusFile("rtf"), {"*.rtf"});
         QStringList files;
         while (it.hasNext()) files << it.next();
         files.sort();
@@ -83,6 +83,8 @@ private slots:
 
     void shouldKeepTheRunsOfRealFiles() {
         // WordPad: bold, underline and italic switched on and off mid-paragraph.
+        OLV_NEEDS_CORPUS("rtf");
+        const QString kSamples = test::corpusFile("rtf");
         QTextDocument doc;
         QVERIFY(rtf::read(fileBytes(kSamples + "/wordpad-msftedit541-formatting.rtf"), doc));
         QCOMPARE(runs(doc).mid(0, 7), (QStringList{"---|This is a ", "B--|simple ", "B-U|five ", "BIU|paragraph ",
@@ -248,7 +250,12 @@ private slots:
         QVERIFY(!rtf::load(text.fileName(), doc, &why));
         QCOMPARE(why, QStringLiteral("The file holds no rich text (RTF)."));
         QVERIFY(doc.isEmpty());
-        QVERIFY(rtf::load(kSamples + "/textedit-line-breaks.rtf", doc));
+        QFile breaks(dir.filePath("breaks.rtf")); // as TextEdit writes line breaks
+        QVERIFY(breaks.open(QIODevice::WriteOnly) &&
+                breaks.write("{\\rtf1\\ansi\\ansicpg1252\\cocoartf2639\n{\\fonttbl\\f0\\fswiss Helvetica;}\n"
+                             "\\pard\\f0\\fs24 A\\\nB\\\nC\\\n}") > 0);
+        breaks.close();
+        QVERIFY(rtf::load(breaks.fileName(), doc));
         QCOMPARE(rtf::plainText(doc), QStringLiteral("A\nB\nC\n"));
     }
 };

@@ -144,12 +144,19 @@ private slots:
         QCOMPARE(db().GetPropertyValue("OlObjA", "empty"), QString("")); // a value, not "N/A"
     }
 
-    void newObjectIdIsTheSecondAndWaitsWhileItIsTaken() {
+    void aNewObjectIsNamedByTheSecondAndWaitsWhileItIsTaken() {
         FakeClock clock;
         clock.time = QDateTime(QDate(1999, 12, 31), QTime(23, 59, 59, 400));
-        QCOMPARE(db().NewObjectId(clock), QStringLiteral("OlObj19991231235959"));
+        auto nameRow = [](const QString& id) -> std::optional<QList<Row>> { return QList<Row>{{id, kName, "new"}}; };
         add({{"OLOBJ19991231235959", kName, "taken"}}); // taken in any letter case
-        QCOMPARE(db().NewObjectId(clock), QStringLiteral("OlObj20000101000000"));
+        QCOMPARE(db().createObject(clock, nameRow), QStringLiteral("OlObj20000101000000"));
+        QCOMPARE(clock.time, QDateTime(QDate(2000, 1, 1), QTime(0, 0))); // waited out the rest of the second
+        QCOMPARE(db().rowsOf("OlObj20000101000000"), (QList<Row>{{"OlObj20000101000000", kName, "new"}}));
+        // Refused by the caller: nothing is written.
+        clock.time = clock.time.addSecs(5);
+        QCOMPARE(db().createObject(clock, [](const QString&) -> std::optional<QList<Row>> { return std::nullopt; }),
+                 QString());
+        QCOMPARE(db().countObjects(), 2);
     }
 
     void countObjectsCountsEachObjectOnce() {
@@ -187,7 +194,12 @@ private slots:
         QFile text(m_dir.filePath("text.mdb"));
         QVERIFY(text.open(QIODevice::WriteOnly) && text.write("Name;Colour\nLamp;red\n") > 0);
         const QString jet = m_dir.filePath("jet.mdb"), locked = m_dir.filePath("locked.mdb");
-        const bool copied = QFile::copy(OLV_REALWORLD_DIR "/mdb/jet4-adox-empty.mdb", jet);
+        // A Jet file begins its first page with this signature, after a 4-byte page number.
+        QFile jetFile(jet);
+        QByteArray page(4096, '\0');
+        page.replace(4, 15, "Standard Jet DB");
+        const bool copied = jetFile.open(QIODevice::WriteOnly) && jetFile.write(page) == page.size();
+        jetFile.close();
         exec(m_dir.filePath("nodata.mdb"), "CREATE TABLE Customers (Id INTEGER, Name TEXT)");
         exec(m_dir.filePath("norowid.mdb"), "CREATE TABLE DATA (O TEXT, P TEXT, V TEXT, PRIMARY KEY (O, P, V)) "
                                             "WITHOUT ROWID; INSERT INTO DATA VALUES ('OlObjA', 'Name', 'Lamp')");

@@ -789,16 +789,6 @@ bool Database::exists(const QString& id) {
     return guarded([&] { return isTaken(id); });
 }
 
-QString Database::NewObjectId(Clock& clock) {
-    for (;;) {
-        const QDateTime now = clock.now();
-        const QString candidate = kObjectPrefix + now.toString(QStringLiteral("yyyyMMddHHmmss"));
-        if (!exists(candidate)) return candidate;
-        // Identifiers have a resolution of one second: wait for the next one.
-        clock.sleepMs(1000 - now.time().msec());
-    }
-}
-
 qint64 Database::countObjects() {
     return guarded([&] {
         SQLite::Statement& all = statement("SELECT count(DISTINCT O COLLATE NOCASE) FROM DATA");

@@ -128,8 +128,6 @@ public:
     QList<QList<Row>> rowsOfEach(const QStringList& ids);
     QString GetPropertyValue(const QString& id, const QString& property); // "N/A" when none
     QString FindClassId(const QString& className);                        // "N/A" when none
-    // A free identifier "OlObj" + yyyyMMddHHmmss; waits for the next second while taken.
-    QString NewObjectId(Clock& clock);
     bool exists(const QString& id);
     // Names of all classes, each once, in case-insensitive text order.
     QStringList classNames();
