@@ -11,6 +11,8 @@
 #include <QPalette>
 #include <QPushButton>
 
+#include <algorithm>
+
 namespace olv::dialogs {
 
 inline const QColor kRed(255, 0, 0);
@@ -26,16 +28,25 @@ inline void setTextColor(QWidget* w, const QColor& color) {
     w->setPalette(palette);
 }
 
-// Makes a caption's font a little smaller where the shared font would overrun the designed width.
+// Makes a caption's font a little smaller where the shared font would overrun the designed width,
+// on a system whose fonts run wider than ours. The size it had is kept in "shrunkFrom", so a
+// caption that shrinks with our own font shows up in the tests.
 inline void shrinkToFit(QWidget* w, const QString& caption, int room) {
     QFont font = w->font();
     while (QFontMetrics(font).horizontalAdvance(caption) > room && font.pointSizeF() > 6.0)
         font.setPointSizeF(font.pointSizeF() - 0.25);
-    if (font != w->font()) w->setFont(font);
+    if (font == w->font()) return;
+    w->setProperty("shrunkFrom", w->font().pointSizeF());
+    w->setFont(font);
 }
 
-inline QLabel* addLabel(QWidget* parent, const char* name, const QString& caption, QRect place) {
+// A label at its designed place. Where nothing stands to its right, spillTo is how far its caption
+// may run on (in pixels, from the window's left) before the font shrinks instead.
+inline QLabel* addLabel(QWidget* parent, const char* name, const QString& caption, QRect place, int spillTo = 0) {
     auto label = named(new QLabel(caption, parent), name);
+    const int needed = QFontMetrics(label->font()).horizontalAdvance(caption) + 2;
+    if (spillTo > place.right() && needed > place.width())
+        place.setWidth(std::min(needed, spillTo - place.left()));
     label->setGeometry(place);
     shrinkToFit(label, caption, place.width());
     return label;

@@ -31,7 +31,7 @@ frmNewImage::frmNewImage(Context& context, QWidget* parent) : QWidget(parent), m
     m_lblImageLink = addLabel(this, "lblImageLink", QStringLiteral("..."), twRect(240, 4200, 6015, 255));
     m_lblImageLink->setTextFormat(Qt::PlainText); // a file name is never markup
     addLabel(this, "lblProperty", QStringLiteral("set a property name with the image, e.g. ' front detail '"),
-             twRect(240, 120, 3855, 255))
+             twRect(240, 120, 3855, 255), tw(240 + 6015))
         ->setBuddy(m_txtProperty);
 
     setTabOrder(m_txtProperty, cmdOpen);

@@ -96,7 +96,7 @@ frmNewURL::frmNewURL(Context& context, QWidget* parent) : QWidget(parent), m_ctx
 
     auto lblOnTop = addLabel(this, "lblOnTop",
                              QStringLiteral("This form stays on top for browser drag 'n drop"),
-                             twRect(0, 0, 3375, 255));
+                             twRect(0, 0, 3375, 255), tw(6300));
     setTextColor(lblOnTop, kLightGreen);
     // The light green caption needs a dark ground to be readable.
     QPalette ground = lblOnTop->palette();
