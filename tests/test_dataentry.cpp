@@ -7,11 +7,13 @@
 #include "driver.h"
 #include "editing/frmdataentry.h"
 #include "editing/frmnewpv.h"
+#include "commands/dataentry.h"
 
 #include <QHeaderView>
 #include <QMenu>
 #include <QPushButton>
 #include <QTableView>
+#include <QTimer>
 #include <SQLiteCpp/SQLiteCpp.h>
 
 using namespace olv;
@@ -65,7 +67,23 @@ struct EntryDriver : MainWindowDriver {
     void pressButton(const char* name) { QTest::mouseClick(entry()->findChild<QPushButton*>(name), Qt::LeftButton); }
     QList<int> widths() const { return {grid()->columnWidth(0), grid()->columnWidth(1), grid()->columnWidth(2)}; }
     QList<int> designed() const { return {0, tw(2000), tw(5000)}; }
+    // The text in the cell's open editor, or null when none is open.
+    QString editorText() const {
+        for (auto box : grid()->viewport()->findChildren<QLineEdit*>())
+            if (box->isVisible()) return box->text();
+        return {};
+    }
 };
+
+// Runs the program's event loop and does what the user does once it runs. Answers the loop's
+// exit code: 0 when the program ended itself; one still running afterwards is stopped with 1.
+int runProgram(QWidget* main, const std::function<void()>& user) {
+    QTimer::singleShot(0, main, [&] {
+        user();
+        if (main->isVisible()) QCoreApplication::exit(1);
+    });
+    return QCoreApplication::exec();
+}
 
 } // namespace
 
@@ -204,6 +222,71 @@ private slots:
         d.window.close();
         QVERIFY(d.quitCalled);
         QCOMPARE(d.stored(kLamp), (QStringList{"Name|Lamp", "colour|green", "TOO|" + kClass}));
+    }
+
+    // Nothing stands in for the program's own exit here: it ends the event loop.
+    void shouldAskBeforeExitLosesAnEditTheFileRefuses() {
+        EntryDriver d;
+        d.window.setQuit({});
+        d.open(kLamp);
+        SQLite::Database other(d.h.path().toStdString(), SQLite::OPEN_READWRITE);
+        other.exec("CREATE TRIGGER refuse BEFORE UPDATE ON DATA BEGIN SELECT RAISE(ABORT, 'disk trouble'); END");
+        d.editCell(0, 2, "blue", false); // typed, not yet stored
+        d.h.prompter.confirmAnswers << false; // Cancel: stay
+        const int code = runProgram(&d.window, [&] {
+            d.action("mnuFileExit")->trigger();
+            // Told what failed and where, and nothing has gone: the windows, the typed text.
+            const QStringList asked = d.h.prompter.texts(Prompt::Confirm);
+            QCOMPARE(asked.size(), 1);
+            QVERIFY2(asked[0].contains("\"colour\"") && asked[0].contains(d.h.path()) &&
+                         asked[0].contains("disk trouble"),
+                     qPrintable(asked[0]));
+            QVERIFY(d.window.isVisible() && d.entry() && d.entry()->isVisible());
+            QCOMPARE(d.editorText(), QStringLiteral("blue"));
+            QCOMPARE(d.stored(kLamp), (QStringList{"Name|Lamp", "colour|red", "TOO|" + kClass}));
+            // Once the file takes it again, closing the main window stores it and ends the program.
+            other.exec("DROP TRIGGER refuse");
+            d.window.close();
+        });
+        QCOMPARE(code, 0);
+        QCOMPARE(d.h.prompter.texts(Prompt::Confirm).size(), 1);
+        QCOMPARE(d.stored(kLamp), (QStringList{"Name|Lamp", "colour|blue", "TOO|" + kClass}));
+    }
+
+    void shouldEndOnlyWhenToldWhenAnotherProgramChangedTheEditedRow() {
+        EntryDriver d;
+        d.window.setQuit({});
+        d.open(kLamp);
+        d.editCell(0, 2, "blue", false);
+        SQLite::Database other(d.h.path().toStdString(), SQLite::OPEN_READWRITE);
+        other.exec("UPDATE DATA SET V = 'orange' WHERE P = 'colour'");
+        d.h.prompter.confirmAnswers << true; // OK: close all the same
+        const int code = runProgram(&d.window, [&] { d.window.close(); });
+        QCOMPARE(code, 0);
+        const QStringList asked = d.h.prompter.texts(Prompt::Confirm);
+        QCOMPARE(asked.size(), 1);
+        QVERIFY2(asked[0].contains("nother program") && asked[0].contains(d.h.path()), qPrintable(asked[0]));
+        QCOMPARE(d.stored(kLamp), (QStringList{"Name|Lamp", "colour|orange", "TOO|" + kClass}));
+    }
+
+    // A right-click selects nothing: before any left click, or on the root "Result", there is
+    // no object to edit, and the window and its commands say so rather than store rows for it.
+    void shouldEditNoRowsWithoutAnObject() {
+        EntryDriver d;
+        QMenu* menu = d.window.treeMenu();
+        d.clickNode(d.root(), Qt::RightButton);
+        QTRY_VERIFY(menu->isVisible());
+        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(d.action("mnuT1OEditProperties")).center());
+        d.clickNode(d.root());
+        d.action("mnuT1OEditProperties")->trigger();
+        d.doubleClickNode(d.root());
+        QCOMPARE(d.h.prompter.texts(Prompt::Message), QStringList(3, DataEntryCommands::kNoObject));
+        QVERIFY(!d.entry());
+        QVERIFY(d.h.prompter.texts(Prompt::Message)[0].contains("click an object in the tree first"));
+        // The command refuses too.
+        for (const QString& id : {QString(), QStringLiteral("Result")})
+            QCOMPARE(DataEntryCommands(d.h.ctx.store).add(id, "colour", "red"), DataEntryCommands::Outcome::NoObject);
+        QCOMPARE(d.h.rowCount(), 6);
     }
 
     void shouldOverwriteNothingAnotherProgramChangedAndSayWhatTheFileRefused() {

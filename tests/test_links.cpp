@@ -231,9 +231,22 @@ private slots:
         QVERIFY(note);
         click(note, "cmdAddNote");
         QCOMPARE(d.h.prompter.texts(Prompt::Message).value(1), LinkCommands::kNoObjectForNote);
+        // The root "Result" stands for no object either.
+        d.clickNode(d.root());
+        QCOMPARE(d.h.ctx.currentObjectId, QStringLiteral("Result"));
+        click(note, "cmdAddNote");
+        image = d.openFromTreeMenu<frmNewImage>("mnuT1OAddNewImage", d.root());
+        QVERIFY(image);
+        d.h.prompter.fileAnswers << d.h.dir.filePath("Fern.jpg");
+        click(image, "cmdOpen");
+        click(image, "cmdAdd");
+        QCOMPARE(d.h.prompter.texts(Prompt::Message),
+                 (QStringList{LinkCommands::kNoObjectForImage, LinkCommands::kNoObjectForNote,
+                              LinkCommands::kNoObjectForNote, LinkCommands::kNoObjectForImage}));
         QCOMPARE(d.rowsAdded(), QList<Row>());
         QCOMPARE(d.notesInFolder(), QStringList());
         delete note.data();
+        delete image.data();
     }
 
     void shouldShowTheNoteDialogAsDesigned() {

@@ -17,17 +17,17 @@ QList<QWidget*> WindowRegistry::windows() const {
     return list;
 }
 
-void WindowRegistry::unloadAllBut(QWidget* keep) {
+bool WindowRegistry::unloadAllBut(QWidget* keep) {
     const QList<QWidget*> open = windows();
     for (auto it = open.rbegin(); it != open.rend(); ++it) {
-        QWidget* w = *it;
-        if (w == keep) continue;
+        QPointer<QWidget> w = *it;
+        if (w == keep || !w) continue;
         emit unloading(w);
-        w->close();
-        // A window that refused to close, or keeps itself alive, is taken down all the same.
-        if (QPointer<QWidget> alive = w; alive && !alive->testAttribute(Qt::WA_DeleteOnClose))
-            delete alive.data();
+        if (!w->close() && w) return false;
+        // A window that keeps itself alive once closed is taken down all the same.
+        if (w && !w->testAttribute(Qt::WA_DeleteOnClose)) delete w.data();
     }
+    return true;
 }
 
 void WindowRegistry::bringToFront(QWidget* w) {

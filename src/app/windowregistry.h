@@ -36,8 +36,10 @@ public:
 
     void add(QWidget* window);
     QList<QWidget*> windows() const;
-    // Closes every window but keep, newest first, each through its own close handling.
-    void unloadAllBut(QWidget* keep);
+    // Closes every window but keep, newest first, each through its own close handling. A window
+    // that stays open (its user chose to keep what could not be stored) stops it: false, and it
+    // and the older windows stay.
+    bool unloadAllBut(QWidget* keep);
 
 signals:
     void unloading(QWidget* window);

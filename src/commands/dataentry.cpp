@@ -1,5 +1,9 @@
 #include "dataentry.h"
 
+#include "search.h"
+
+#include <QDir>
+
 #include <algorithm>
 
 namespace olv {
@@ -21,8 +25,15 @@ DataEntryCommands::Outcome DataEntryCommands::remove(const StoredRow& shown) {
     return m_store.open().removeRow(shown) ? Outcome::Done : Outcome::Changed;
 }
 
-void DataEntryCommands::add(const QString& id, const QString& property, const QString& value) {
+DataEntryCommands::Outcome DataEntryCommands::add(const QString& id, const QString& property, const QString& value) {
+    if (!standsForAnObject(id)) return Outcome::NoObject;
     m_store.open().append(id, property, value);
+    return Outcome::Done;
+}
+
+QString DataEntryCommands::changedMeanwhileIn(const QString& file) {
+    return QStringLiteral("Another program changed or removed this row in %1 meanwhile.")
+        .arg(QDir::toNativeSeparators(file));
 }
 
 } // namespace olv

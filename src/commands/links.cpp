@@ -1,5 +1,7 @@
 #include "links.h"
 
+#include "search.h"
+
 #include <QFile>
 #include <QFileInfo>
 
@@ -31,7 +33,7 @@ bool LinkCommands::isImagePath(const QString& path) {
 
 LinkCommands::Outcome LinkCommands::addImage(const QString& id, const QString& property,
                                              const QString& path) {
-    if (id.isEmpty()) return Outcome::NoObject;
+    if (!standsForAnObject(id)) return Outcome::NoObject;
     if (!isImagePath(path)) return Outcome::NotAnImage;
     m_store.open().append(id, property, path);
     return Outcome::Added;
@@ -43,7 +45,7 @@ QString LinkCommands::notePath(const QString& id, int n) const {
 }
 
 LinkCommands::Note LinkCommands::addNote(const QString& id, const QString& property, const QByteArray& rtf) {
-    if (id.isEmpty()) return {Outcome::NoObject, {}, {}};
+    if (!standsForAnObject(id)) return {Outcome::NoObject, {}, {}};
     Database db = m_store.open();
     // The name is claimed by creating the file: another program choosing the same one meanwhile
     // makes us take the next.

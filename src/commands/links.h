@@ -10,7 +10,7 @@ class LinkCommands {
 public:
     enum class Outcome {
         Added,
-        NoObject,   // nothing clicked yet: nothing written
+        NoObject,   // nothing clicked yet, or the search root: nothing written
         NotAnImage, // the path does not end in a picture's extension: nothing written
         NotWritten, // the note file could not be written: no row either
     };
@@ -31,7 +31,7 @@ public:
     // Ends in ".gif", ".jpg" or ".bmp", in any letter case: the last four characters decide.
     static bool isImagePath(const QString& path);
 
-    // Appends (id, property, path) when id is not empty and the path names a picture.
+    // Appends (id, property, path) when id stands for an object and the path names a picture.
     Outcome addImage(const QString& id, const QString& property, const QString& path);
 
     // Writes the note to a file of its own beside the database, then appends (id, property,

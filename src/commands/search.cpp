@@ -7,6 +7,8 @@ QString objectIdOf(const QString& key) {
     return bar < 0 ? key : key.mid(bar + 1);
 }
 
+bool standsForAnObject(const QString& id) { return !id.isEmpty() && id != SearchCommand::kRootKey; }
+
 QString SearchCommand::countQuestion(qsizetype count) {
     return QString::number(count) + QStringLiteral("objects");
 }

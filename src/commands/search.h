@@ -11,6 +11,9 @@ namespace olv {
 
 // The object a tree key stands for: the text after the first "|", or the whole key.
 QString objectIdOf(const QString& key);
+// Whether commands may write for the object: not for the empty text (no node clicked yet) nor
+// for the search root's key, which stands for no object.
+bool standsForAnObject(const QString& id);
 
 class SearchCommand {
 public:

@@ -17,13 +17,25 @@ namespace olv {
 
 using namespace dialogs;
 
+QList<QWidget*> DataGrid::openEditors() const {
+    QList<QWidget*> editors;
+    if (state() != EditingState) return editors;
+    for (QWidget* editor : viewport()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        if (editor->isVisible()) editors << editor;
+    return editors;
+}
+
+void DataGrid::commitEditing() {
+    for (QWidget* editor : openEditors()) commitData(editor);
+}
+
+void DataGrid::closeEditing() {
+    for (QWidget* editor : openEditors()) closeEditor(editor, QAbstractItemDelegate::NoHint);
+}
+
 void DataGrid::finishEditing() {
-    if (state() != EditingState) return;
-    for (QWidget* editor : viewport()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-        if (!editor->isVisible()) continue;
-        commitData(editor);
-        closeEditor(editor, QAbstractItemDelegate::NoHint);
-    }
+    commitEditing();
+    closeEditing();
 }
 
 frmDataEntry::frmDataEntry(Context& context, QWidget* parent) : QWidget(parent), m_ctx(context) {
@@ -119,9 +131,36 @@ void frmDataEntry::resizeEvent(QResizeEvent* event) {
         button->move(button->x(), tw(3480) + extra.height());
 }
 
+bool frmDataEntry::storeBeforeClosing() {
+    const QModelIndex cell = m_DataGrid1->currentIndex();
+    m_DataGrid1->commitEditing();
+    const std::optional<PropertyModel::Failure> failure = m_model->takeFailure();
+    if (!failure) {
+        m_DataGrid1->closeEditing();
+        return true;
+    }
+    const QString what = cell.isValid() ? m_model->storedRow(cell.row()).row.p : QString();
+    const QString question =
+        QStringLiteral("What you typed for \"%1\" could not be stored. %2\n\n"
+                       "Close the window all the same? What you typed is then lost. Cancel keeps it "
+                       "in its cell.")
+            .arg(what, failure->reason);
+    if (m_ctx.prompter->confirm(this, question, kAppTitle)) {
+        m_DataGrid1->closeEditing();
+        return true;
+    }
+    // Staying: back to the cell, its text as typed.
+    raise();
+    activateWindow();
+    return false;
+}
+
 void frmDataEntry::closeEvent(QCloseEvent* event) {
-    // What is being typed into a cell is kept, not dropped.
-    m_DataGrid1->finishEditing();
+    // What is being typed into a cell is stored, not dropped; when it cannot be, the user may stay.
+    if (!storeBeforeClosing()) {
+        event->ignore();
+        return;
+    }
     // The New property dialog adds to this window's object: it goes with it.
     if (frmNewPV* dialog = m_ctx.windows->find<frmNewPV>()) dialog->close();
     event->accept();

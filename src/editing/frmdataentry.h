@@ -19,8 +19,15 @@ class DataGrid : public QTableView {
     Q_OBJECT
 public:
     using QTableView::QTableView;
+    // Hands what is being typed into a cell to the model; the editor stays open.
+    void commitEditing();
+    // Closes the editor, keeping nothing that was not committed.
+    void closeEditing();
     // Stores what is being typed into a cell and closes the editor.
     void finishEditing();
+
+private:
+    QList<QWidget*> openEditors() const;
 };
 
 class frmDataEntry : public QWidget {
@@ -42,6 +49,9 @@ protected:
 private:
     void Form_Load();
     void showFailure(const QString& message);
+    // Stores what is typed in a cell before the window closes. When the file refuses it, the
+    // user is told why and chooses: false to stay with the typed text still in its cell.
+    bool storeBeforeClosing();
 
     Context& m_ctx;
     QString m_editedObjectId;

@@ -33,12 +33,17 @@ frmNewPV::frmNewPV(Context& context, QWidget* parent) : QWidget(parent), m_ctx(c
 void frmNewPV::cmdNewPV_Click() {
     frmDataEntry* entry = m_ctx.windows->find<frmDataEntry>();
     if (!entry) return; // closes with the data-entry window; never adds to an object not shown
+    DataEntryCommands::Outcome outcome;
     try {
         BusyCursor busy;
         // As typed: no trimming, and a hint left in place is stored.
-        DataEntryCommands(m_ctx.store).add(entry->editedObjectId(), m_txtProperty->text(), m_txtValue->text());
+        outcome = DataEntryCommands(m_ctx.store).add(entry->editedObjectId(), m_txtProperty->text(), m_txtValue->text());
     } catch (const StoreError& e) {
         m_ctx.prompter->error(this, e.message());
+        return;
+    }
+    if (outcome == DataEntryCommands::Outcome::NoObject) {
+        m_ctx.prompter->message(this, DataEntryCommands::kNoObject);
         return;
     }
     entry->refresh();

@@ -43,16 +43,21 @@ bool PropertyModel::setData(const QModelIndex& index, const QVariant& value, int
     const QString property = index.column() == P ? text : shown.row.p;
     const QString v = index.column() == V ? text : shown.row.v;
     if (property == shown.row.p && v == shown.row.v) return true; // left as it was: nothing to write
-    QString failure;
+    std::optional<Failure> failure;
     try {
         if (m_commands.change(shown, property, v) == DataEntryCommands::Outcome::Changed)
-            failure = DataEntryCommands::kChangedMeanwhile;
+            failure = Failure{DataEntryCommands::kChangedMeanwhile,
+                              DataEntryCommands::changedMeanwhileIn(m_commands.path())};
     } catch (const StoreError& e) {
-        failure = e.message();
+        failure = Failure{e.message(), e.message()};
     }
-    if (!failure.isEmpty()) {
-        // Told once the editor has closed, so the grid can be read again safely.
-        QTimer::singleShot(0, this, [this, failure] { emit writeFailed(failure); });
+    if (failure) {
+        m_failure = failure;
+        // Told once the editor has closed, so the grid can be read again safely; unless a
+        // window closing meanwhile took it to ask about it at once.
+        QTimer::singleShot(0, this, [this] {
+            if (const std::optional<Failure> untold = takeFailure()) emit writeFailed(untold->message);
+        });
         return false;
     }
     m_rows[index.row()].row = {shown.row.o, property, v};

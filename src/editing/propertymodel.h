@@ -8,6 +8,9 @@
 
 #include <QAbstractTableModel>
 
+#include <optional>
+#include <utility>
+
 namespace olv {
 
 class PropertyModel : public QAbstractTableModel {
@@ -30,12 +33,22 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
     bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
 
+    // Why the last edit was not stored, when that has not been told yet.
+    struct Failure {
+        QString message; // for a message box once the edit is over
+        QString reason;  // what failed, and in which file, for a question at close
+    };
+    // Takes the untold failure, if any, so that only its taker tells it: the window asks at close,
+    // otherwise writeFailed tells it once the edit is over.
+    std::optional<Failure> takeFailure() { return std::exchange(m_failure, std::nullopt); }
+
 signals:
     // A write did not happen; the message says why. Sent after the edit is over.
     void writeFailed(const QString& message);
 
 private:
     DataEntryCommands m_commands;
+    std::optional<Failure> m_failure;
     QString m_id;
     QList<StoredRow> m_rows;
 };

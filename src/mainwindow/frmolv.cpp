@@ -5,6 +5,7 @@
 #include "about/frmabout.h"
 #include "app/windowregistry.h"
 #include "commands/cards.h"
+#include "commands/dataentry.h"
 #include "commands/importer.h"
 #include "commands/objects.h"
 #include "commands/properties.h"
@@ -64,7 +65,6 @@ QMenu* addMenu(QWidget* parent, const QString& caption, const char* name) {
 frmOlv::frmOlv(Context& context, QWidget* parent) : QMainWindow(parent), m_ctx(context) {
     setObjectName(QStringLiteral("frmOlv"));
     setWindowTitle(QStringLiteral("Olv :: Olvarion"));
-    m_quit = [] { QCoreApplication::quit(); };
     buildControls();
     buildMenus();
 }
@@ -335,7 +335,12 @@ void frmOlv::trvDATA_DblClick() {
 }
 
 void frmOlv::mnuT1OEditProperties_Click() {
-    // An open window keeps the object it shows; it takes the clipboard's when it opens.
+    // An open window keeps the object it shows; it takes the clipboard's when it opens. A
+    // right-click selects nothing, so before any left click there may be no object to edit.
+    if (!m_ctx.windows->find<frmDataEntry>() && !standsForAnObject(objectIdOf(m_ctx.clipboard->text()))) {
+        m_ctx.prompter->message(this, DataEntryCommands::kNoObject);
+        return;
+    }
     m_ctx.windows->open<frmDataEntry>([this] { return new frmDataEntry(m_ctx); });
 }
 
@@ -580,11 +585,18 @@ void frmOlv::mnuHelpAbout_Click() {
     m_ctx.windows->open<frmAbout>([this] { return new frmAbout(m_ctx); });
 }
 
-void frmOlv::mnuFileExit_Click() {
-    if (m_exiting) return;
+void frmOlv::mnuFileExit_Click() { exitProgram(); }
+
+bool frmOlv::exitProgram() {
+    if (m_exiting) return true;
     m_exiting = true;
-    m_ctx.windows->unloadAllBut(this);
-    m_quit();
+    if (!m_ctx.windows->unloadAllBut(this)) {
+        m_exiting = false;
+        return false;
+    }
+    if (m_quit) m_quit();
+    else QCoreApplication::quit();
+    return true;
 }
 
 void frmOlv::resizeEvent(QResizeEvent* event) {
@@ -607,8 +619,8 @@ void frmOlv::resizeEvent(QResizeEvent* event) {
 }
 
 void frmOlv::closeEvent(QCloseEvent* event) {
-    mnuFileExit_Click();
-    event->accept();
+    if (exitProgram()) event->accept();
+    else event->ignore();
 }
 
 } // namespace olv

@@ -60,7 +60,8 @@ public:
     void flxDATA_DblClick(int row);
 
     QMenu* treeMenu() const { return m_treeMenu; }
-    // Runs the program's exit instead of quitting the application, for tests.
+    // Runs quit at the end of Exit instead of ending the application, for tests; none puts the
+    // program's own back.
     void setQuit(std::function<void()> quit) { m_quit = std::move(quit); }
 
 protected:
@@ -69,6 +70,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Unloads the other windows and ends the program; false when a window chose to stay open,
+    // and the program with it.
+    bool exitProgram();
     void buildControls();
     void buildMenus();
     void showPicture(const QString& path);
@@ -96,7 +100,7 @@ private:
     QImage m_picture; // as read, before it is fitted to the preview
     QTextEdit* m_rtbNote = nullptr;
     QMenu* m_treeMenu = nullptr;
-    std::function<void()> m_quit;
+    std::function<void()> m_quit; // none: the application ends
     bool m_exiting = false;
 };
 
