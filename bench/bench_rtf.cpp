@@ -158,6 +158,9 @@ int main(int argc, char** argv) {
             d.clickGridRow(4); // another row first: the box empties and hides
             previews.push_back(timed([&] {
                 d.clickGridRow(row);
+                // Read beside the window: until it has come.
+                while (note->document()->isEmpty() && note->isVisible())
+                    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
                 note->viewport()->repaint();
             }));
         }

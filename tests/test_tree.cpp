@@ -1,10 +1,21 @@
 // The object tree and property grid, related objects and cloning, driven through the main window.
 
 #include "driver.h"
+#include "richtext/rtf.h"
 
 #include <QLabel>
 #include <QMenu>
+#include <QTextEdit>
+#include <QThreadPool>
 #include <SQLiteCpp/SQLiteCpp.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <fcntl.h>
+#include <mutex>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 using namespace olv;
 using namespace olv::test;
@@ -19,6 +30,58 @@ void addGarden(Harness& h) {
            {kFern, "note", "grows near OlObj20020103125302"}, {kFern, "colour", "green"},
            {kFern, "colour", "dark green"}, {obj(4), kTOO, obj(99)}, {obj(5), kName, "Loose"}});
 }
+
+QByteArray noteRtf(const QString& text) {
+    QTextDocument doc;
+    doc.setPlainText(text);
+    return rtf::write(doc);
+}
+
+// Holds a note back in a pipe until letThrough(): whoever reads the pipe waits until then.
+class PipeWriter {
+public:
+    PipeWriter(const QString& path, QByteArray note) : m_path(QFile::encodeName(path)), m_note(std::move(note)) {
+        m_thread = std::thread([this] {
+            // Opening for writing without waiting succeeds once a reader has the pipe open.
+            int fd = -1;
+            while (fd < 0 && !m_go) {
+                fd = ::open(m_path.constData(), O_WRONLY | O_NONBLOCK);
+                if (fd < 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
+            if (fd < 0) return; // nobody came to read
+            m_readerCame = true;
+            std::unique_lock lock(m_mutex);
+            // Only a window that reads the pipe on its own thread keeps us waiting this long.
+            m_gaveUp = !m_told.wait_for(lock, std::chrono::seconds(30), [this] { return bool(m_go); });
+            lock.unlock();
+            if (::write(fd, m_note.constData(), size_t(m_note.size())) != m_note.size()) m_gaveUp = true;
+            ::close(fd);
+        });
+    }
+    ~PipeWriter() { letThrough(); }
+    bool readerCame() const { return m_readerCame; }
+    // Lets the note through to its reader and ends the pipe; false when it went only after
+    // waiting in vain for this call.
+    bool letThrough() {
+        if (m_thread.joinable()) {
+            {
+                std::lock_guard lock(m_mutex);
+                m_go = true;
+            }
+            m_told.notify_one();
+            m_thread.join();
+        }
+        return !m_gaveUp;
+    }
+
+private:
+    QByteArray m_path, m_note;
+    std::thread m_thread;
+    std::mutex m_mutex;
+    std::condition_variable m_told;
+    std::atomic<bool> m_go = false, m_readerCame = false;
+    bool m_gaveUp = false;
+};
 
 } // namespace
 
@@ -101,16 +164,79 @@ private slots:
         QCOMPARE(image->pixmap().size(), QSize(40, 30));
         d.clickGridRow(3);
         QCOMPARE(image->pixmap().size(), QSize(1, 1));
-        d.clickGridRow(4); // unreadable: an empty preview, nothing raised
-        QVERIFY(image->isVisible() && image->pixmap().isNull());
+        d.clickGridRow(4); // unreadable: the box as it was, nothing raised
+        QVERIFY(image->isVisible());
+        QCOMPARE(image->pixmap().size(), QSize(1, 1));
         d.clickGridRow(5);
         QVERIFY(!image->isVisible());
-        QTest::keyClick(d.grid(), Qt::Key_Up); // the keys preview too
-        QVERIFY(image->isVisible());
+        QTest::keyClick(d.grid(), Qt::Key_Up); // the keys preview too; no picture since the last click
+        QVERIFY(image->isVisible() && image->pixmap().isNull());
 
         for (int row = 2; row <= 6; ++row) d.clickGridRow(row, true);
         // The stored text is opened, not an upper-cased copy: file names are case-sensitive here.
         QCOMPARE(d.h.shell.opened, (QStringList{"HtTp://Example.org/Page", "/home/me/Plan.Rtf"}));
+        QVERIFY(d.h.prompter.shown.isEmpty());
+    }
+
+    // A note is read beside the window: the window answers meanwhile, and only the latest
+    // click's note is shown. A node click takes the previews away, also a note still coming.
+    void shouldReadNotesBesideTheWindowAndShowTheLatestClicksOnly() {
+        MainWindowDriver d;
+        const QString slow = d.h.dir.filePath("slow.rtf"), quick = d.h.dir.filePath("quick.rtf"),
+                      photo = d.h.dir.filePath("leaf.jpg");
+        // A pipe: whoever reads it waits until the test lets its note through.
+        QVERIFY(::mkfifo(QFile::encodeName(slow).constData(), 0600) == 0);
+        QFile file(quick);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(noteRtf("quick note")) > 0);
+        file.close();
+        QImage leaf(40, 30, QImage::Format_RGB32);
+        leaf.fill(Qt::green);
+        QVERIFY(leaf.save(photo, "JPG"));
+        d.h.add({{obj(1), kName, "Album"}, {obj(1), "slow", slow}, {obj(1), "quick", quick},
+                 {obj(1), "photo", photo}, {obj(2), kName, "Other"}});
+        d.search("", true);
+        d.clickNode(d.nodeWithKey(obj(1)));
+        auto note = d.child<QTextEdit>("rtbNote");
+        auto image = d.child<QLabel>("Image1");
+        // The reads under way are done, and what they brought has reached the window.
+        const auto readsDone = [&] {
+            if (auto readers = d.window.findChild<QThreadPool*>("noteReaders")) readers->waitForDone();
+            QCoreApplication::sendPostedEvents();
+        };
+
+        {
+            PipeWriter pipe(slow, noteRtf("slow note"));
+            d.clickGridRow(2);
+            QTRY_VERIFY(pipe.readerCame());
+            QVERIFY(note->isVisible() && note->toPlainText().isEmpty()); // coming
+            d.clickGridRow(3);
+            QTRY_COMPARE(note->toPlainText(), QStringLiteral("quick note"));
+            QVERIFY2(pipe.letThrough(), "the window waited for the note");
+            readsDone();
+            QCOMPARE(note->toPlainText(), QStringLiteral("quick note"));
+            QVERIFY(note->isVisible() && !image->isVisible());
+        }
+        // Shown previews go with a node click.
+        d.clickGridRow(4);
+        QVERIFY(image->isVisible() && !note->isVisible());
+        d.clickNode(d.nodeWithKey(obj(2)));
+        QVERIFY(!image->isVisible() && image->pixmap().isNull());
+        d.clickNode(d.nodeWithKey(obj(1)));
+        d.clickGridRow(3);
+        QTRY_VERIFY(note->isVisible() && !note->toPlainText().isEmpty());
+        d.clickNode(d.nodeWithKey(obj(2)));
+        QVERIFY(!note->isVisible() && note->toPlainText().isEmpty());
+        // So does one still being read.
+        d.clickNode(d.nodeWithKey(obj(1)));
+        {
+            PipeWriter pipe(slow, noteRtf("slow note"));
+            d.clickGridRow(2);
+            QTRY_VERIFY(pipe.readerCame());
+            d.clickNode(d.nodeWithKey(obj(2)));
+            QVERIFY(pipe.letThrough());
+            readsDone();
+            QVERIFY(!note->isVisible() && note->toPlainText().isEmpty());
+        }
         QVERIFY(d.h.prompter.shown.isEmpty());
     }
 

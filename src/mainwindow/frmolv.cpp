@@ -40,8 +40,10 @@
 #include <QScreen>
 #include <QTableWidget>
 #include <QTextEdit>
+#include <QThreadPool>
 
 #include <algorithm>
+#include <memory>
 
 namespace olv {
 
@@ -65,8 +67,20 @@ QMenu* addMenu(QWidget* parent, const QString& caption, const char* name) {
 frmOlv::frmOlv(Context& context, QWidget* parent) : QMainWindow(parent), m_ctx(context) {
     setObjectName(QStringLiteral("frmOlv"));
     setWindowTitle(QStringLiteral("Olv :: Olvarion"));
+    m_noteReaders = new QThreadPool(this);
+    m_noteReaders->setObjectName(QStringLiteral("noteReaders"));
+    m_noteReaders->setMaxThreadCount(2); // a later note need not wait for a long one before it
     buildControls();
     buildMenus();
+}
+
+frmOlv::~frmOlv() {
+    // Reads still under way report back to this window: wait for them, and take what they
+    // bring so that nothing is left behind.
+    ++m_noteWanted;
+    m_noteReaders->clear();
+    m_noteReaders->waitForDone();
+    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
 }
 
 void frmOlv::buildControls() {
@@ -301,8 +315,15 @@ void frmOlv::cmdFindLinkingObjects_Click() {
 }
 
 void frmOlv::trvDATA_NodeClick(QTreeWidgetItem* node) {
-    m_flxDATA->clearContents();
-    m_flxDATA->setRowCount(1);
+    // The previews go with the rows they came from: a picture of another object would mislead.
+    hidePicture();
+    hideNote();
+    {
+        // Emptying the grid moves its current cell; that is no preview asked for.
+        const QSignalBlocker quiet(m_flxDATA);
+        m_flxDATA->clearContents();
+        m_flxDATA->setRowCount(1);
+    }
     m_flxDATA->setColumnWidth(0, tw(1500));
     m_flxDATA->setColumnWidth(1, tw(7000));
 
@@ -356,32 +377,62 @@ void frmOlv::flxDATA_Click(int row) {
         upper.endsWith(QLatin1String(".BMP"))) {
         showPicture(value);
     } else {
-        m_Image1->clear();
-        m_picture = QImage();
-        m_Image1->hide();
+        hidePicture();
     }
-    // The stored text names the file: file names are case-sensitive here. A note that cannot be
-    // read leaves the box empty and hidden.
-    bool note = false;
-    if (upper.endsWith(QLatin1String(".RTF"))) {
-        BusyCursor busy;
-        // Read into a document of its own and hand it over whole: the box then lays out only
+    // The stored text names the file: file names are case-sensitive here.
+    if (upper.endsWith(QLatin1String(".RTF"))) readNote(value);
+    else hideNote();
+}
+
+void frmOlv::hidePicture() {
+    m_Image1->clear();
+    m_picture = QImage();
+    m_Image1->hide();
+}
+
+void frmOlv::hideNote() {
+    ++m_noteWanted; // a note still being read is no longer wanted
+    m_noteReaders->clear();
+    m_rtbNote->clear();
+    m_rtbNote->setPlaceholderText(QString());
+    m_rtbNote->hide();
+}
+
+void frmOlv::readNote(const QString& path) {
+    hideNote();
+    const quint64 wanted = m_noteWanted;
+    // Read beside the window, which keeps painting and answering meanwhile: a note may be as
+    // long as 64 MB. The box shows that it is coming.
+    m_rtbNote->setPlaceholderText(QStringLiteral("Reading the note ..."));
+    m_rtbNote->show();
+    m_noteReaders->start([this, path, wanted, font = m_rtbNote->font(), home = thread()] {
+        // Read into a document of its own and handed over whole: the box then lays out only
         // what it shows and the rest a piece at a time, so a long note opens at once.
-        auto doc = new QTextDocument(m_rtbNote);
-        doc->setDefaultFont(m_rtbNote->font());
-        note = rtf::load(value, *doc);
-        if (note) {
-            // The box deletes its first document itself; later ones are ours.
-            QTextDocument* shown = m_rtbNote->document();
-            const bool ours = shown->parent() == m_rtbNote;
-            m_rtbNote->setDocument(doc);
-            if (ours) delete shown;
-        } else {
-            delete doc;
-        }
+        auto doc = new QTextDocument;
+        doc->setDefaultFont(font);
+        const bool read = rtf::load(path, *doc);
+        doc->moveToThread(home);
+        QMetaObject::invokeMethod(this, [this, wanted, doc, read] { noteRead(wanted, doc, read); },
+                                  Qt::QueuedConnection);
+    });
+}
+
+void frmOlv::noteRead(quint64 wanted, QTextDocument* doc, bool read) {
+    std::unique_ptr<QTextDocument> owned(doc);
+    // A later click asked for another note, or for none.
+    if (wanted != m_noteWanted) return;
+    m_rtbNote->setPlaceholderText(QString());
+    // A note that cannot be read leaves the box empty and hidden.
+    if (!read) {
+        m_rtbNote->hide();
+        return;
     }
-    if (!note) m_rtbNote->clear();
-    m_rtbNote->setVisible(note);
+    // The box deletes its first document itself; later ones are ours.
+    owned.release()->setParent(m_rtbNote);
+    QTextDocument* shown = m_rtbNote->document();
+    const bool ours = shown->parent() == m_rtbNote;
+    m_rtbNote->setDocument(doc);
+    if (ours) delete shown;
 }
 
 void frmOlv::flxDATA_DblClick(int row) {
@@ -400,14 +451,18 @@ void frmOlv::showPicture(const QString& path) {
     const int most = std::max(screen()->availableSize().width(), screen()->availableSize().height());
     if (const QSize full = reader.size(); full.width() > most || full.height() > most)
         reader.setScaledSize(full.scaled(most, most, Qt::KeepAspectRatio));
-    m_picture = reader.read();
-    fitPicture();
+    // One that cannot be read leaves the box as it was, shown: with the picture it had, which
+    // after a click on any other row is none.
+    if (QImage read = reader.read(); !read.isNull()) {
+        m_picture = std::move(read);
+        fitPicture();
+    }
     m_Image1->show();
 }
 
 void frmOlv::fitPicture() {
     if (m_picture.isNull()) {
-        m_Image1->clear(); // an unreadable picture leaves an empty preview
+        m_Image1->clear();
         return;
     }
     // Shown as it is, or shrunk to the room there is; fitted again when the window grows.
