@@ -1,8 +1,11 @@
 // The main window: layout and menus, searching, statistics, choosing a database, and exit.
 
+#include "about/frmabout.h"
 #include "app/ui.h"
 #include "driver.h"
+#include "editing/frmdataentry.h"
 
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -183,6 +186,27 @@ private slots:
         d.window.showNormal();
         d.window.resize(10, 10); // never smaller than designed
         QTRY_COMPARE(client->size(), QSize(tw(9345), tw(7560)));
+    }
+
+    void shouldShowTheProgramsIconInAboutAndOnEveryWindow() {
+        MainWindowDriver d;
+        d.h.add(obj(1), kName, "Lamp");
+        d.search("Lamp");
+        d.doubleClickNode(d.nodeWithKey(obj(1)));
+        d.action("mnuHelpAbout")->trigger();
+        auto about = d.h.windows.find<frmAbout>();
+        QVERIFY(about && d.h.windows.find<frmDataEntry>());
+        // The icon's blue field, away from its white lines.
+        const auto isOurs = [](const QImage& image) {
+            const QColor c = image.pixelColor(image.width() / 2, image.height() * 20 / 128);
+            return qAbs(c.red() - 0x2f) < 16 && qAbs(c.green() - 0x6f) < 16 && qAbs(c.blue() - 0x9f) < 16;
+        };
+        QVERIFY(isOurs(about->findChild<QLabel*>("picIcon")->pixmap().toImage()));
+        for (QWidget* w : d.h.windows.windows())
+            QVERIFY2(isOurs(w->windowIcon().pixmap(32).toImage()), qPrintable(w->objectName()));
+        // Windows belong to the menu entry.
+        QCOMPARE(QGuiApplication::desktopFileName(), QStringLiteral("org.olvproject.Olv"));
+        d.h.windows.unloadAllBut(&d.window);
     }
 
     void shouldUnloadWindowsNewestFirstOnExit() {

@@ -21,8 +21,7 @@ frmAbout::frmAbout(Context& context, QWidget* parent) : QWidget(parent), m_ctx(c
     setAttribute(Qt::WA_DeleteOnClose);
     setFixedSize(tw(5730), tw(1935));
 
-    QIcon icon = QApplication::windowIcon();
-    if (icon.isNull()) icon = style()->standardIcon(QStyle::SP_DriveHDIcon);
+    const QIcon icon = programIcon();
     auto picIcon = named(new QLabel(this), "picIcon", QStringLiteral("program icon"));
     picIcon->setGeometry(twRect(240, 240, 480, 480));
     QPixmap picture = icon.pixmap(picIcon->size());

@@ -2,7 +2,10 @@
 
 #include <QApplication>
 #include <QFont>
+#include <QIcon>
+#include <QPainter>
 #include <QScreen>
+#include <QSvgRenderer>
 #include <QStyleFactory>
 #include <cmath>
 
@@ -18,11 +21,29 @@ QRect twRect(int left, int top, int width, int height) {
     return QRect(tw(left), tw(top), tw(width), tw(height));
 }
 
+QIcon programIcon() {
+    // Drawn from the SVG the menu entry shows, at the sizes window frames and About ask for.
+    QSvgRenderer svg(QStringLiteral(":/org.olvproject.Olv.svg"));
+    QIcon icon;
+    for (const int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        QPixmap picture(size, size);
+        picture.fill(Qt::transparent);
+        QPainter painter(&picture);
+        svg.render(&painter);
+        painter.end();
+        icon.addPixmap(picture);
+    }
+    return icon;
+}
+
 void applyLook(QApplication& app) {
     if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion"))) app.setStyle(fusion);
     QFont font(QStringLiteral("DejaVu Sans"));
     font.setPointSizeF(7.5);
     app.setFont(font);
+    // Every window shows the program's icon, and belongs to its menu entry.
+    QApplication::setWindowIcon(programIcon());
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.olvproject.Olv"));
 }
 
 BusyCursor::BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }

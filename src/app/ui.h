@@ -5,6 +5,7 @@
 #include <QString>
 
 class QApplication;
+class QIcon;
 class QWidget;
 
 namespace olv {
@@ -13,8 +14,10 @@ namespace olv {
 int tw(int twips);
 QRect twRect(int left, int top, int width, int height);
 
-// A small font and one widget style, so every caption fits its designed place.
+// A small font and one widget style, so every caption fits its designed place; the program's
+// icon on every window.
 void applyLook(QApplication& app);
+QIcon programIcon();
 
 // Names a control with a caption (label, button, check box, frame). Screen readers get the
 // caption it shows from Qt, also after the caption changes.
