@@ -5,6 +5,7 @@
 
 #include <QLabel>
 #include <QMenu>
+#include <QScrollBar>
 #include <QTextEdit>
 #include <QThreadPool>
 #include <SQLiteCpp/SQLiteCpp.h>
@@ -238,6 +239,29 @@ private slots:
             QVERIFY(!note->isVisible() && note->toPlainText().isEmpty());
         }
         QVERIFY(d.h.prompter.shown.isEmpty());
+    }
+
+    // Clicking or keying through long values moves the grid up and down only: the names stay.
+    void shouldKeepThePropertyNamesInViewWhenAValueIsClicked() {
+        MainWindowDriver d;
+        QList<Row> rows{{obj(1), kName, "Scroll"}};
+        for (int i = 0; i < 30; ++i)
+            rows.push_back({obj(1), QStringLiteral("line %1").arg(i), QStringLiteral("a long value ").repeated(20)});
+        d.h.add(rows);
+        d.search("Scroll");
+        d.clickNode(d.nodeWithKey(obj(1)));
+        QScrollBar* across = d.grid()->horizontalScrollBar();
+        QVERIFY(across->maximum() > 0); // the values are wider than the grid
+        const auto namesInView = [&] {
+            return across->value() == 0 && d.grid()->visualRect(d.grid()->model()->index(1, 0)).left() >= 0;
+        };
+        d.clickGridRow(2);
+        QVERIFY(namesInView());
+        QCOMPARE(d.grid()->currentColumn(), 1);
+        for (int i = 0; i < 30; ++i) d.press(Qt::Key_Down);
+        QCOMPARE(d.grid()->currentRow(), 31);
+        QVERIFY(d.grid()->verticalScrollBar()->value() > 0); // the last row came into view
+        QVERIFY(namesInView());
     }
 
     void shouldLoadRelatedObjectsBeneathTheNode() {

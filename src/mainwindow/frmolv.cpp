@@ -38,6 +38,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QTextEdit>
 #include <QThreadPool>
@@ -61,6 +62,18 @@ QMenu* addMenu(QWidget* parent, const QString& caption, const char* name) {
     menu->setObjectName(QString::fromLatin1(name));
     return menu;
 }
+
+// The property grid follows a clicked or keyed row up and down only: a value wider than the
+// grid would otherwise scroll the names out of view.
+class PropertyGrid : public QTableWidget {
+public:
+    using QTableWidget::QTableWidget;
+    void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override {
+        const int across = horizontalScrollBar()->value();
+        QTableWidget::scrollTo(index, hint);
+        horizontalScrollBar()->setValue(across);
+    }
+};
 
 } // namespace
 
@@ -133,7 +146,7 @@ void frmOlv::buildControls() {
     m_fraDATA = named(new QGroupBox(QStringLiteral("properties"), client), "fraDATA");
     m_fraDATA->setGeometry(twRect(120, 4080, 5175, 3135));
 
-    m_flxDATA = named(new QTableWidget(1, 2, m_fraDATA), "flxDATA", "property grid");
+    m_flxDATA = named(new PropertyGrid(1, 2, m_fraDATA), "flxDATA", "property grid");
     m_flxDATA->setGeometry(twRect(120, 240, 4935, 2775));
     m_flxDATA->horizontalHeader()->hide();
     m_flxDATA->verticalHeader()->hide();
