@@ -127,8 +127,14 @@ private slots:
         QTRY_COMPARE(d.grid()->geometry(), twRect(0, 240, 7335, 3135).adjusted(0, 0, 120, 60));
         QCOMPARE(d.entry()->findChild<QPushButton*>("cmdDeletePV")->geometry(),
                  twRect(2160, 3480, 1455, 375).translated(0, 60));
+        // The value column grows with the window, also after the rows are read again.
+        QCOMPARE(d.widths(), (QList<int>{0, tw(2000), tw(5000) + 120}));
+        d.clickCell(0, 1);
+        d.pressButton("cmdDeletePV");
+        QCOMPARE(d.widths(), (QList<int>{0, tw(2000), tw(5000) + 120}));
         d.entry()->resize(1, 1);
         QTRY_COMPARE(d.entry()->size(), QSize(tw(7425), tw(3945)));
+        QCOMPARE(d.widths(), d.designed());
     }
 
     void shouldDeleteExactlyTheSelectedRow() {

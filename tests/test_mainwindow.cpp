@@ -178,14 +178,23 @@ private slots:
         QCOMPARE(place("trvDATA"), twRect(120, 1320, 5175, 2655).adjusted(0, 0, 100, 50));
         QCOMPARE(place("fraDATA"), twRect(120, 4080, 5175, 3135).adjusted(0, 50, 100, 100));
         QCOMPARE(place("flxDATA"), twRect(120, 240, 4935, 2775).adjusted(0, 0, 100, 50));
-        QCOMPARE(place("Image1"), twRect(5400, 4080, 3855, 3375).adjusted(100, 50, 200, 100));
+        // The value column grows with the grid; the previews take the room to the right, up to
+        // the tree's top at most.
+        QCOMPARE(d.grid()->columnWidth(0), tw(1500));
+        QCOMPARE(d.grid()->columnWidth(1), tw(7000) + 100);
+        QCOMPARE(place("Image1"), twRect(5400, 4080, 3855, 3375).adjusted(100, -100, 200, 100));
+        QCOMPARE(place("rtbNote"), twRect(5400, 4200, 3855, 3135).adjusted(100, -100, 200, 100));
         QCOMPARE(place("cmdFindLinkingObjects"), twRect(3240, 7320, 1935, 255).translated(100, 100));
         QCOMPARE(place("txtFind"), twRect(120, 90, 2895, 285)); // the rest stays where it was
+        d.window.resize(d.window.size() + QSize(0, 1000));
+        QTRY_COMPARE(place("Image1").top(), place("trvDATA").top());
         d.window.showMaximized();
         QTRY_VERIFY(place("trvDATA").width() > twRect(120, 1320, 5175, 2655).width());
         d.window.showNormal();
-        d.window.resize(10, 10); // never smaller than designed
+        d.window.resize(10, 10); // never smaller than designed, and then all as designed
         QTRY_COMPARE(client->size(), QSize(tw(9345), tw(7560)));
+        QCOMPARE(place("Image1"), twRect(5400, 4080, 3855, 3375));
+        QCOMPARE(d.grid()->columnWidth(1), tw(7000));
     }
 
     void shouldShowTheProgramsIconInAboutAndOnEveryWindow() {

@@ -13,6 +13,8 @@
 #include <QHeaderView>
 #include <QScreen>
 
+#include <algorithm>
+
 namespace olv {
 
 using namespace dialogs;
@@ -89,10 +91,16 @@ void frmDataEntry::refresh() {
         m_ctx.prompter->error(this, e.message());
     }
     // Loading resets the columns.
+    sizeColumns();
+}
+
+void frmDataEntry::sizeColumns() {
+    // The designed widths; the value column grows with the grid.
+    const int grown = std::max(0, m_DataGrid1->width() - tw(7335));
     m_DataGrid1->setColumnWidth(PropertyModel::O, 0);
     m_DataGrid1->setColumnHidden(PropertyModel::O, true);
     m_DataGrid1->setColumnWidth(PropertyModel::P, tw(2000));
-    m_DataGrid1->setColumnWidth(PropertyModel::V, tw(5000));
+    m_DataGrid1->setColumnWidth(PropertyModel::V, tw(5000) + grown);
 }
 
 void frmDataEntry::showFailure(const QString& message) {
@@ -127,6 +135,7 @@ void frmDataEntry::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     const QSize extra = size() - minimumSize();
     m_DataGrid1->setGeometry(twRect(0, 240, 7335, 3135).adjusted(0, 0, extra.width(), extra.height()));
+    sizeColumns();
     for (QPushButton* button : {m_cmdNewPV, m_cmdDeletePV})
         button->move(button->x(), tw(3480) + extra.height());
 }

@@ -49,6 +49,7 @@ protected:
 private:
     void Form_Load();
     void showFailure(const QString& message);
+    void sizeColumns();
     // Stores what is typed in a cell before the window closes. When the file refuses it, the
     // user is told why and chooses: false to stay with the typed text still in its cell.
     bool storeBeforeClosing();

@@ -156,8 +156,7 @@ void frmOlv::buildControls() {
     m_flxDATA->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     m_flxDATA->setWordWrap(false);
     m_flxDATA->setTabKeyNavigation(false); // Tab moves on to the next control, not the next cell
-    m_flxDATA->setColumnWidth(0, tw(1500));
-    m_flxDATA->setColumnWidth(1, tw(7000));
+    sizeGridColumns();
     connect(m_flxDATA, &QTableWidget::cellClicked, this, [this](int row, int) { flxDATA_Click(row); });
     // Moving through the rows with the keys previews them as clicks do.
     connect(m_flxDATA, &QTableWidget::currentCellChanged, this, [this](int row) {
@@ -337,8 +336,7 @@ void frmOlv::trvDATA_NodeClick(QTreeWidgetItem* node) {
         m_flxDATA->clearContents();
         m_flxDATA->setRowCount(1);
     }
-    m_flxDATA->setColumnWidth(0, tw(1500));
-    m_flxDATA->setColumnWidth(1, tw(7000));
+    sizeGridColumns();
 
     const QString key = ObjectTree::keyOf(node);
     const QString id = objectIdOf(key);
@@ -667,19 +665,29 @@ bool frmOlv::exitProgram() {
     return true;
 }
 
+void frmOlv::sizeGridColumns() {
+    // The designed widths; the value column grows with the grid.
+    const int grown = std::max(0, m_flxDATA->width() - tw(4935));
+    m_flxDATA->setColumnWidth(0, tw(1500));
+    m_flxDATA->setColumnWidth(1, tw(7000) + grown);
+}
+
 void frmOlv::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
     const QSize extra = centralWidget()->size() - centralWidget()->minimumSize();
     // Half the extra width to the left column, the rest to the previews; half the extra height
-    // to the tree, the rest to the grid.
+    // to the tree, the rest to the grid. The previews take the room to the right of the left
+    // column: down to the bottom, and up as far as the tree's top.
     const int left = extra.width() / 2;
     const int upper = extra.height() / 2, lower = extra.height() - upper;
+    const int rise = std::min(extra.height(), tw(4080) - tw(1320));
     m_trvDATA->setGeometry(twRect(120, 1320, 5175, 2655).adjusted(0, 0, left, upper));
     m_fraDATA->setGeometry(twRect(120, 4080, 5175, 3135).adjusted(0, upper, left, extra.height()));
     m_flxDATA->setGeometry(twRect(120, 240, 4935, 2775).adjusted(0, 0, left, lower));
-    m_Image1->setGeometry(twRect(5400, 4080, 3855, 3375).adjusted(left, upper, extra.width(), extra.height()));
+    sizeGridColumns();
+    m_Image1->setGeometry(twRect(5400, 4080, 3855, 3375).adjusted(left, -rise, extra.width(), extra.height()));
     if (m_Image1->isVisible()) fitPicture();
-    m_rtbNote->setGeometry(twRect(5400, 4200, 3855, 3135).adjusted(left, upper, extra.width(), extra.height()));
+    m_rtbNote->setGeometry(twRect(5400, 4200, 3855, 3135).adjusted(left, -rise, extra.width(), extra.height()));
     if (auto line = findChild<QWidget*>(QStringLiteral("Line1")))
         line->setGeometry(twRect(120, 840, 5175, 60).adjusted(0, 0, left, 0));
     if (auto related = findChild<QWidget*>(QStringLiteral("cmdFindLinkingObjects")))

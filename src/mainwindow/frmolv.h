@@ -77,6 +77,7 @@ private:
     // and the program with it.
     bool exitProgram();
     void buildControls();
+    void sizeGridColumns();
     void buildMenus();
     void showPicture(const QString& path);
     void fitPicture();
