@@ -1,6 +1,7 @@
 #include "frmolv.h"
 
 #include "app/longwork.h"
+#include "app/placement.h"
 #include "app/ui.h"
 #include "about/frmabout.h"
 #include "app/windowregistry.h"
@@ -373,7 +374,7 @@ void frmOlv::mnuT1OEditProperties_Click() {
         m_ctx.prompter->message(this, DataEntryCommands::kNoObject);
         return;
     }
-    m_ctx.windows->open<frmDataEntry>([this] { return new frmDataEntry(m_ctx); });
+    m_ctx.windows->open<frmDataEntry>([this] { return placedBeside(new frmDataEntry(m_ctx), this); });
 }
 
 static QString cellValue(QTableWidget* grid, int row) {
@@ -604,7 +605,7 @@ void frmOlv::cmdTableView_Click() {
     if (auto open = m_ctx.windows->find<frmTableView>()) open->close();
     std::optional<ObjectTable> table = currentTable();
     if (!table) return;
-    m_ctx.windows->open<frmTableView>([&] { return new frmTableView(m_ctx, std::move(*table)); });
+    m_ctx.windows->open<frmTableView>([&] { return placedBeside(new frmTableView(m_ctx, std::move(*table)), this); });
 }
 
 void frmOlv::cmdCardView_Click() {
@@ -615,7 +616,7 @@ void frmOlv::cmdCardView_Click() {
             ids = CardCommand(m_ctx.store, std::move(keepGoing)).find(text, containing);
         }))
         return;
-    m_ctx.windows->open<frmCardView>([&] { return new frmCardView(m_ctx, std::move(ids)); });
+    m_ctx.windows->open<frmCardView>([&] { return placedBeside(new frmCardView(m_ctx, std::move(ids)), this); });
 }
 
 void frmOlv::mnuReportCSV_Click() {
