@@ -104,6 +104,67 @@ private slots:
                                                                                    "foo. Non breaking hyphen\u2011foo."}));
     }
 
+    void shouldKeepTheFormattingOfGroupsNestedBeyondTheDeepestKept() {
+        // Past the deepest group kept, text takes the formatting of that group, changes inside
+        // a deeper group last until it closes, and leaving all of them restores the outer state.
+        const QByteArray deep = QByteArray(1500, '{');
+        const QByteArray out = QByteArray(1500, '}');
+        QTextDocument doc;
+        QVERIFY(rtf::read("{\\rtf1 {\\b " + deep + "bold {\\i both} bold\\b0  plain{\\ul  under}" + out +
+                              " bold again} plain {\\*\\hidden " + deep + "unseen" + out + "}seen}",
+                          doc));
+        QCOMPARE(runs(doc), (QStringList{"B--|bold ", "BI-|both", "B--| bold", "---| plain", "--U| under",
+                                         "B--| bold again", "---| plain seen"}));
+    }
+
+    void shouldKeepBoldAndItalicSetForOneKindOfScript() {
+        // As LibreOffice 7.4 writes them: each run names its kind of script (\loch Latin, \dbch
+        // East Asian, \rtlch right-to-left), and \ab, \ai or \b, \i apply to that kind alone.
+        const QByteArray para = "\\pard\\plain \\s0\\rtlch\\af5\\afs24\\alang1081 \\ltrch\\lang1033\\langfe2052\\hich"
+                                "\\af3\\loch\\nowidctlpar\\hyphpar0\\ltrpar\\cf0\\f3\\fs24\\lang1033\\kerning1\\dbch\\af5"
+                                "\\langfe2052\\ql\\ltrpar";
+        const QByteArray japanese = "\\u26085\\'3f\\u26412\\'3f";
+        const QByteArray arabic = "\\u1593\\'3f\\u1585\\'3f\\u1576\\'3f\\u1610\\'3f";
+        const QByteArray written =
+            "{\\rtf1\\ansi\\deff3\\adeflang1025\r\n{\\fonttbl{\\f3\\froman\\fprq2\\fcharset0 DejaVu Serif;}"
+            "{\\f5\\fnil\\fprq2\\fcharset0 DejaVu Sans;}}\r\n" +
+            // Latin bold only.
+            para + "{\\loch\r\nW:}{\\loch\\b\\loch\r\nLatin }{\\dbch\r\n" + japanese + " }{\r\n" + arabic +
+            "}{\\loch\r\n.}\r\n\\par " +
+            // East Asian bold only.
+            para + "{\\loch\r\nA:}{\\loch\r\nLatin }{\\dbch\\ab\\dbch\r\n" + japanese + " }{\r\n" + arabic +
+            "}{\\loch\r\n.}\r\n\\par " +
+            // Right-to-left bold only.
+            para + "{\\loch\r\nC:}{\\rtlch\\ab \\ltrch\\loch\r\nLatin }{\\rtlch\\ab \\ltrch\\dbch\r\n" + japanese +
+            " }{\\ltrch \\rtlch\\ab\r\n" + arabic + "}{\\loch\r\n.}\r\n\\par " +
+            // All three.
+            para + "{\\loch\r\nALL:}{\\rtlch\\ab \\ltrch\\loch\\b\\loch\r\nLatin }{\\rtlch\\ab \\ltrch\\dbch\\ab\\dbch\r\n" +
+            japanese + " }{\\ltrch \\rtlch\\ab\r\n" + arabic + "}{\\loch\r\n.}\r\n\\par " +
+            // Italic: East Asian written as \i after \dbch, right-to-left as \ai.
+            para + "{\\loch\r\nIA:}{\\loch\r\nLatin }{\\dbch\\i\\dbch\r\n" + japanese + "}{\\dbch\r\n }{\\loch\r\nIC:}"
+                   "{\\rtlch\\ai \\ltrch\\loch\r\nLatin }{\\ltrch \\rtlch\\ai\r\n" + arabic + "}{\\loch\r\n.}\r\n\\par }";
+        QTextDocument doc;
+        QVERIFY(rtf::read(written, doc));
+        const QString ja = QStringLiteral("日本"), ar = QStringLiteral("عربي");
+        QCOMPARE(runs(doc), (QStringList{"---|W:", "B--|Latin ", "---|" + ja + " " + ar + ".", "/",
+                                         "---|A:Latin ", "B--|" + ja + " ", "---|" + ar + ".", "/",
+                                         "---|C:Latin " + ja + " ", "B--|" + ar, "---|.", "/",
+                                         "---|ALL:", "B--|Latin " + ja + " " + ar, "---|.", "/",
+                                         "---|IA:Latin ", "-I-|" + ja, "---| IC:Latin ", "-I-|" + ar, "---|.", "/"}));
+
+        // As Word writes them: \rtlch with the associated properties, then \ltrch with the regular
+        // ones, whose \b covers Latin and East Asian text, even after a paragraph that ended in \dbch.
+        QVERIFY(rtf::read("{\\rtf1\\ansi\\pard\\plain \\rtlch\\fcs1 \\af0 \\ltrch\\fcs0 \\loch\\f1\\hich\\af1\\dbch\\af2 "
+                          "{\\rtlch\\fcs1 \\af0 \\ltrch\\fcs0 \\b Bold }{\\rtlch\\fcs1 \\af0 \\ltrch\\fcs0 "
+                          "\\b\\loch\\af1\\hich\\af1\\dbch\\f2 " + japanese + "}{\\rtlch\\fcs1 \\af0 \\ltrch\\fcs0 Latin only "
+                          "\\lang1025 " + arabic + " }{\\rtlch\\fcs1 \\ab\\ai\\af0 \\ltrch\\fcs0 \\b\\i " + arabic + "}}",
+                          doc));
+        QCOMPARE(runs(doc), (QStringList{"B--|Bold " + ja, "---|Latin only " + ar + " ", "BI-|" + ar}));
+        // A writer that names no kind of script: \b is for all text.
+        QVERIFY(rtf::read("{\\rtf1 {\\b " + japanese + " " + arabic + " Latin}{\\i\\ai x}}", doc));
+        QCOMPARE(runs(doc), (QStringList{"B--|" + ja + " " + ar + " Latin", "-I-|x"}));
+    }
+
     void shouldSurviveDamagedAndHostileInput_data() {
         QTest::addColumn<QByteArray>("rtf");
         QTest::addColumn<bool>("isRtf");
@@ -121,7 +182,8 @@ private slots:
         row("half an escape", "{\\rtf1 a\\'4", "a"); // one digit: a control character, no text
         row("no hex digits", "{\\rtf1 \\'zz}", "zz");
         row("escaped control character", "{\\rtf1 a\\'00b\\'09c}", "ab\tc");
-        row("unmatched closing braces", "{\\rtf1 a}}}b}", "ab");
+        row("text after the document's end", "{\\rtf1 a}}}b}", "a");
+        row("a second document after the first", "{\\rtf1 {\\b a}}\r\n{\\rtf1 more}", "a");
         row("groups never closed", "{\\rtf1 {\\b a{\\i b{\\ul c", "abc");
         row("destination never closed", "{\\rtf1 a{\\fonttbl{\\f0 Arial;}", "a");
         row("\\bin at the end", "{\\rtf1 a\\bin", "a");
@@ -148,10 +210,12 @@ private slots:
         row("code page nobody has", "{\\rtf1\\ansi\\ansicpg99999 \\'e9}", "\u00e9");
         row("Shift_JIS pair split by an escaped backslash", "{\\rtf1\\ansi\\ansicpg932 \\'95\\\\}", "\u8868");
         const QByteArray deep = "{\\rtf1 a" + QByteArray(200000, '{') + "x" + QByteArray(200000, '}') + "b}";
-        row("nested two hundred thousand deep", deep, "ab");
+        row("nested two hundred thousand deep", deep, "axb");
+        row("a megabyte of braces around a word",
+            "{\\rtf1 " + QByteArray(500000, '{') + "word" + QByteArray(500000, '}') + " end}", "word end");
         row("megabytes of empty groups", "{\\rtf1 " + QByteArray(3000000, '{').replace("{{", "{}") + "end}", "end");
         row("megabytes of open braces", "{\\rtf1 a" + QByteArray(3000000, '{'), "a");
-        row("megabytes of closing braces", "{\\rtf1 a" + QByteArray(3000000, '}') + "b", "ab");
+        row("megabytes of closing braces", "{\\rtf1 a" + QByteArray(3000000, '}') + "b", "a");
         row("a control word a megabyte long", "{\\rtf1 \\" + QByteArray(1000000, 'x') + " text}", "text");
         row("megabytes of backslashes", "{\\rtf1 " + QByteArray(3000000, '\\') + "}", QString(1500000, '\\'));
     }

@@ -19,8 +19,8 @@ namespace olv::rtf {
 
 namespace {
 
-// Deeper groups are skipped whole: no real document comes near, and the stack stays small
-// whatever the input.
+// Groups deeper than this are not kept one by one: their text is read with the formatting of the
+// deepest kept group, so the stack stays small whatever the input and no word is lost.
 constexpr int kMaxDepth = 1000;
 constexpr int kSymbolCodePage = -2; // a symbol font's own glyph numbers
 
@@ -156,7 +156,8 @@ enum class Word : quint8 {
     FontTable, Font, FontCharset, FontCodePage,
     Skip,     // a destination whose text is not shown
     Par, Line, Tab, Page, Cell,
-    Bold, Italic, Underline, UnderlineStyle, UnderlineNone, Plain, FontSize,
+    Bold, Italic, AssocBold, AssocItalic, Underline, UnderlineStyle, UnderlineNone, Plain, FontSize,
+    LatinRun, EastAsianRun, ComplexRun, // what the text that follows is written in
     Uc, U, Bin,
     Pard, AlignLeft, AlignCenter, AlignRight, AlignJustify,
     Character, FootnoteMark, Upr, Ud,
@@ -176,7 +177,10 @@ const std::unordered_map<std::string_view, WordInfo>& words() {
             {"cpg", {Word::FontCodePage}},
             {"par", {Word::Par}}, {"sect", {Word::Par}}, {"line", {Word::Line}}, {"tab", {Word::Tab}},
             {"page", {Word::Page}}, {"cell", {Word::Cell}}, {"nestcell", {Word::Cell}},
-            {"b", {Word::Bold}}, {"i", {Word::Italic}}, {"ul", {Word::Underline}},
+            {"b", {Word::Bold}}, {"i", {Word::Italic}}, {"ab", {Word::AssocBold}}, {"ai", {Word::AssocItalic}},
+            {"ul", {Word::Underline}},
+            {"ltrch", {Word::LatinRun}}, {"loch", {Word::LatinRun}}, {"hich", {Word::LatinRun}},
+            {"dbch", {Word::EastAsianRun}}, {"rtlch", {Word::ComplexRun}},
             {"ulnone", {Word::UnderlineNone}}, {"plain", {Word::Plain}}, {"fs", {Word::FontSize}},
             {"uc", {Word::Uc}}, {"u", {Word::U}}, {"bin", {Word::Bin}},
             {"pard", {Word::Pard}}, {"ql", {Word::AlignLeft}}, {"qc", {Word::AlignCenter}},
@@ -212,12 +216,66 @@ const std::unordered_map<std::string_view, WordInfo>& words() {
 
 // --- The reader ---------------------------------------------------------------------------------
 
+// Writers keep bold and italic apart for three kinds of script: Latin (also Greek, Cyrillic and
+// the like), East Asian, and complex scripts (right-to-left ones, Thai, Indic). Word's \b covers
+// the first two and its \ab the third; LibreOffice says which kind a run is (\loch, \dbch,
+// \rtlch) and sets \ab or \b for that kind alone. Where no kind was named, \b is for all text.
+enum Script : quint8 { Latin, EastAsian, Complex, Unnamed };
+
+constexpr quint8 bit(Script s) { return quint8(1u << s); }
+
+// The kind of script a character is written in; neutral ones (blanks, digits, punctuation, marks)
+// go with the run they stand in.
+Script scriptOf(char32_t c, Script run) {
+    if (run == Unnamed) run = Latin;
+    if (c < 0x80) return (c | 0x20) >= 'a' && (c | 0x20) <= 'z' ? Latin : run;
+    switch (QChar::script(c)) {
+    case QChar::Script_Han: case QChar::Script_Hiragana: case QChar::Script_Katakana:
+    case QChar::Script_Hangul: case QChar::Script_Bopomofo: case QChar::Script_Yi:
+        return EastAsian;
+    case QChar::Script_Arabic: case QChar::Script_Hebrew: case QChar::Script_Syriac:
+    case QChar::Script_Thaana: case QChar::Script_Nko: case QChar::Script_Samaritan:
+    case QChar::Script_Mandaic: case QChar::Script_Devanagari: case QChar::Script_Bengali:
+    case QChar::Script_Gurmukhi: case QChar::Script_Gujarati: case QChar::Script_Oriya:
+    case QChar::Script_Tamil: case QChar::Script_Telugu: case QChar::Script_Kannada:
+    case QChar::Script_Malayalam: case QChar::Script_Sinhala: case QChar::Script_Thai:
+    case QChar::Script_Lao: case QChar::Script_Tibetan: case QChar::Script_Myanmar:
+    case QChar::Script_Khmer:
+        return Complex;
+    case QChar::Script_Common: case QChar::Script_Inherited: case QChar::Script_Unknown: {
+        const QChar::Direction d = QChar::direction(c);
+        return d == QChar::DirR || d == QChar::DirAL || d == QChar::DirAN ? Complex : run;
+    }
+    default:
+        return Latin;
+    }
+}
+
 struct Chars {
-    bool bold = false, italic = false, underline = false;
+    quint8 bold = 0, italic = 0; // a bit for each Script
+    Script run = Unnamed;        // as the last \ltrch, \rtlch, \loch, \hich or \dbch said
+    bool underline = false;
     int halfPoints = 24;
     int font = -1; // -1: the document's default font
     bool operator==(const Chars&) const = default;
+    // The same for every kind of script: no character needs looking at.
+    bool uniform() const { return (bold == 0 || bold == 7) && (italic == 0 || italic == 7); }
+    // Bold and italic of text in the given kind of script, as bits 0 and 1.
+    int look(Script s) const { return (bold >> s & 1) | (italic >> s & 1) << 1; }
 };
+
+// Which kinds of script a bold or italic word sets: the regular one covers Latin and East Asian
+// text unless the run says otherwise, the associated one complex scripts.
+quint8 scriptsOf(Script run, bool associated) {
+    if (associated) return run == EastAsian ? bit(EastAsian) : bit(Complex);
+    switch (run) {
+    case Latin: return bit(Latin) | bit(EastAsian);
+    case Unnamed: return bit(Latin) | bit(EastAsian) | bit(Complex);
+    default: return bit(run);
+    }
+}
+
+void setBits(quint8& bits, quint8 which, bool on) { bits = on ? quint8(bits | which) : quint8(bits & ~which); }
 
 enum class Destination : quint8 { Text, Skip, FontTable };
 
@@ -268,35 +326,42 @@ public:
     }
 
 private:
-    bool skipping() const { return m_overflow > 0 || m_group.destination == Destination::Skip; }
+    bool skipping() const { return m_group.destination == Destination::Skip; }
+
+    // The group the current one lies in.
+    const Group& outer() const { return m_overflow > 0 ? m_deepest : m_stack.back(); }
 
     void openGroup() {
         m_fallback = 0;
+        const bool outerUpr = m_group.upr;
         if (m_overflow > 0 || m_stack.size() >= kMaxDepth) {
-            ++m_overflow;
-            return;
+            // Past the deepest kept group, groups are only counted: each one that closes goes
+            // back to the state of that group.
+            if (m_overflow++ == 0) m_deepest = m_group;
+        } else {
+            m_stack.push_back(m_group);
         }
-        m_stack.push_back(m_group);
-        const Group& outer = m_stack.back();
         m_group.upr = false;
-        m_group.uprChild = outer.upr;
+        m_group.uprChild = outerUpr;
         // Of the two versions of an \upr group only the Unicode one, \ud, is shown.
-        if (outer.upr) m_group.destination = Destination::Skip;
+        if (outerUpr) m_group.destination = Destination::Skip;
     }
 
     void closeGroup() {
         m_fallback = 0;
         m_star = false;
+        if (m_overflow == 0 && m_stack.empty()) return; // nothing open: reading has ended
+        if (m_group.destination == Destination::FontTable && outer().destination != Destination::FontTable)
+            m_fontEntry = -1;
+        m_group = outer();
         if (m_overflow > 0) {
             --m_overflow;
             return;
         }
-        // An unmatched "}" would close the document early: it is passed over.
-        if (m_stack.empty()) return;
-        if (m_group.destination == Destination::FontTable && m_stack.back().destination != Destination::FontTable)
-            m_fontEntry = -1;
-        m_group = m_stack.back();
         m_stack.pop_back();
+        // The document's own group is closed: what follows is no part of it, as word processors
+        // read it too.
+        if (m_stack.empty()) m_pos = m_in.size();
     }
 
     void skipText() {
@@ -435,8 +500,8 @@ private:
             m_pos += std::clamp<qint64>(hasParameter ? value : 0, 0, m_in.size() - m_pos);
             return;
         }
-        if (info.word == Word::Ud && m_group.uprChild && !m_stack.empty()) {
-            m_group.destination = m_stack.back().destination;
+        if (info.word == Word::Ud && m_group.uprChild && (m_overflow > 0 || !m_stack.empty())) {
+            m_group.destination = outer().destination;
             return;
         }
         if (skipping()) return;
@@ -466,8 +531,13 @@ private:
         case Word::Page: if (m_blockHasText) endParagraph(true); break;
         case Word::Line: character(QChar::LineSeparator); break;
         case Word::Tab: character(u'\t'); break;
-        case Word::Bold: chars.bold = on; break;
-        case Word::Italic: chars.italic = on; break;
+        case Word::Bold: setBits(chars.bold, scriptsOf(chars.run, false), on); break;
+        case Word::Italic: setBits(chars.italic, scriptsOf(chars.run, false), on); break;
+        case Word::AssocBold: setBits(chars.bold, scriptsOf(chars.run, true), on); break;
+        case Word::AssocItalic: setBits(chars.italic, scriptsOf(chars.run, true), on); break;
+        case Word::LatinRun: chars.run = Latin; break;
+        case Word::EastAsianRun: chars.run = EastAsian; break;
+        case Word::ComplexRun: chars.run = Complex; break;
         case Word::Underline: case Word::UnderlineStyle: chars.underline = on; break;
         case Word::UnderlineNone: chars.underline = false; break;
         case Word::Plain: chars = Chars(); break;
@@ -574,23 +644,46 @@ private:
     void flushRun() {
         flushBytes();
         if (m_run.isEmpty()) return;
-        m_cursor.insertText(m_run, formatOf(m_runChars));
+        if (m_runChars.uniform()) {
+            m_cursor.insertText(m_run, formatOf(m_runChars, m_runChars.look(Latin)));
+        } else {
+            // Pieces of one look, as each character's kind of script has it.
+            qsizetype start = 0;
+            int look = -1;
+            for (qsizetype i = 0; i < m_run.size();) {
+                char32_t c = m_run[i].unicode();
+                qsizetype length = 1;
+                if (QChar::isHighSurrogate(c) && i + 1 < m_run.size() && m_run[i + 1].isLowSurrogate()) {
+                    c = QChar::surrogateToUcs4(m_run[i], m_run[i + 1]);
+                    length = 2;
+                }
+                const int now = m_runChars.look(scriptOf(c, m_runChars.run));
+                if (now != look && i > start) {
+                    m_cursor.insertText(m_run.sliced(start, i - start), formatOf(m_runChars, look));
+                    start = i;
+                }
+                look = now;
+                i += length;
+            }
+            m_cursor.insertText(m_run.sliced(start), formatOf(m_runChars, look));
+        }
         m_run.clear();
     }
 
     // Notes switch between few formats many times: each is made once.
-    const QTextCharFormat& formatOf(const Chars& chars) {
-        const quint64 key = quint64(chars.bold) | quint64(chars.italic) << 1 | quint64(chars.underline) << 2 |
+    // look: bold and italic as Chars::look gives them.
+    const QTextCharFormat& formatOf(const Chars& chars, int look) {
+        const quint64 key = quint64(look & 3) | quint64(chars.underline) << 2 |
                             quint64(chars.halfPoints) << 3 | quint64(quint32(chars.font)) << 32;
         auto it = m_formats.find(key);
-        if (it == m_formats.end()) it = m_formats.insert(key, format(chars));
+        if (it == m_formats.end()) it = m_formats.insert(key, format(chars, look));
         return *it;
     }
 
-    QTextCharFormat format(const Chars& chars) {
+    QTextCharFormat format(const Chars& chars, int look) {
         QTextCharFormat f;
-        f.setFontWeight(chars.bold ? QFont::Bold : QFont::Normal);
-        f.setFontItalic(chars.italic);
+        f.setFontWeight(look & 1 ? QFont::Bold : QFont::Normal);
+        f.setFontItalic(look & 2);
         f.setFontUnderline(chars.underline);
         f.setFontPointSize(chars.halfPoints / 2.0);
         const int index = chars.font < 0 ? m_defaultFont : chars.font;
@@ -616,7 +709,7 @@ private:
             m_cursor.setBlockFormat(m_block);
         }
         if (!more) return;
-        m_cursor.insertBlock(m_block, formatOf(m_runChars));
+        m_cursor.insertBlock(m_block, formatOf(m_runChars, m_runChars.look(scriptOf(' ', m_runChars.run))));
         m_blockHasText = false;
     }
 
@@ -626,7 +719,8 @@ private:
 
     Group m_group;
     std::vector<Group> m_stack;
-    int m_overflow = 0; // groups opened beyond the deepest kept
+    int m_overflow = 0; // groups open beyond the deepest kept
+    Group m_deepest;    // the state of the deepest kept group, while groups lie beyond it
     int m_fallback = 0; // units of a \uN's fallback still to pass over
     bool m_star = false;
 
