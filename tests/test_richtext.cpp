@@ -50,6 +50,229 @@ void build(QTextDocument& doc, const QStringList& description) {
     }
 }
 
+// Runs as "BIU|family|points|text": runs() with the font added.
+QStringList looks(const QTextDocument& doc) {
+    QStringList out;
+    for (QTextBlock block = doc.begin(); block.isValid(); block = block.next()) {
+        if (block != doc.begin()) out << QStringLiteral("/");
+        QString current, text;
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextCharFormat f = it.fragment().charFormat();
+            QString family = f.fontFamilies().toStringList().value(0);
+            if (family.isEmpty()) family = doc.defaultFont().family();
+            const double points = f.fontPointSize() > 0 ? f.fontPointSize() : doc.defaultFont().pointSizeF();
+            const QString look = QString(f.fontWeight() >= QFont::DemiBold ? u'B' : u'-') +
+                                 (f.fontItalic() ? u'I' : u'-') + (f.fontUnderline() ? u'U' : u'-') + u'|' +
+                                 family + u'|' + QString::number(points);
+            if (look != current && !text.isEmpty()) out << current + u'|' + text, text.clear();
+            current = look;
+            text += it.fragment().text();
+        }
+        if (!text.isEmpty()) out << current + u'|' + text;
+    }
+    return out;
+}
+
+// Windows-1252, written out here rather than taken from the program.
+QChar fromWindows1252(uchar byte) {
+    static const char16_t high[32] = {0x20AC, 0, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+                                      0x2039, 0x0152, 0, 0x017D, 0, 0, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+                                      0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0, 0x017E, 0x0178};
+    return byte >= 0x80 && byte < 0xA0 ? QChar(high[byte - 0x80]) : QChar(byte);
+}
+
+struct SecondReading {
+    QStringList runs;                // as looks() gives them
+    QList<Qt::Alignment> alignments; // one per paragraph
+    QString error;                   // the first thing out of form
+};
+
+// A second reader for what our writer produces, written from the RTF format: it knows only the
+// control words the writer is meant to use, and reports anything out of form (braces that do not
+// balance, a malformed or unknown control word, a \u whose fallback is not what an older reader
+// should show, a font used but not in the table, something after the document).
+SecondReading readAsSecondReader(const QByteArray& rtf) {
+    SecondReading out;
+    struct State {
+        bool b = false, i = false, u = false;
+        int font = -1, halfPoints = 24;
+        enum { Body, FontTable, Skipped } where = Body;
+    };
+    QList<State> stack;
+    State st;
+    QMap<int, QString> fonts;
+    int fontEntry = -1, defaultFont = -1;
+    bool star = false, ended = false;
+    Qt::Alignment align = Qt::AlignLeft;
+    QString run, runLook;
+    struct Piece {
+        QString look, text;
+    };
+    QList<QList<Piece>> paragraphs(1);
+    const auto fail = [&](const QString& why, qsizetype at) {
+        if (out.error.isEmpty()) out.error = why + QStringLiteral(" at byte %1").arg(at);
+    };
+    const auto addText = [&](QString text) {
+        if (st.where == State::FontTable) {
+            if (fontEntry >= 0) fonts[fontEntry] += text;
+            return;
+        }
+        if (st.where == State::Skipped) return;
+        const QString look = QString(st.b ? u'B' : u'-') + (st.i ? u'I' : u'-') + (st.u ? u'U' : u'-') + u'|' +
+                             QString::number(st.font < 0 ? defaultFont : st.font) + u'|' +
+                             QString::number(st.halfPoints / 2.0);
+        paragraphs.last().append({look, text});
+    };
+    const auto endParagraph = [&] {
+        out.alignments << align;
+        paragraphs.append(QList<Piece>());
+    };
+    qsizetype pos = 0;
+    const qsizetype n = rtf.size();
+    // One unit of text: a printable character or a \'hh escape; false when there is none.
+    const auto fallbackUnit = [&](QChar& c) {
+        if (pos + 3 < n && rtf[pos] == '\\' && rtf[pos + 1] == '\'') {
+            bool ok = false;
+            c = fromWindows1252(uchar(rtf.mid(pos + 2, 2).toUInt(&ok, 16)));
+            pos += 4;
+            return ok;
+        }
+        if (pos < n && rtf[pos] >= 0x20 && rtf[pos] < 0x7f && rtf[pos] != '\\' && rtf[pos] != '{' && rtf[pos] != '}') {
+            c = QChar(rtf[pos++]);
+            return true;
+        }
+        return false;
+    };
+    if (!rtf.startsWith("{\\rtf1")) fail("no header", 0);
+    while (pos < n && out.error.isEmpty()) {
+        const char c = rtf[pos];
+        if (ended) {
+            if (c != '\r' && c != '\n') fail("text after the document", pos);
+            ++pos;
+        } else if (c == '{') {
+            stack.push_back(st);
+            ++pos;
+        } else if (c == '}') {
+            if (stack.isEmpty()) fail("unbalanced }", pos);
+            if (st.where == State::FontTable && fontEntry >= 0 && stack.last().where != State::FontTable) fontEntry = -1;
+            if (!stack.isEmpty()) st = stack.takeLast();
+            ended = stack.isEmpty();
+            ++pos;
+        } else if (c == '\r' || c == '\n') {
+            ++pos;
+        } else if (c != '\\') {
+            if (uchar(c) < 0x20 || uchar(c) >= 0x7f) fail("a raw byte", pos);
+            addText(QString(QChar(c)));
+            ++pos;
+        } else if (pos + 1 < n && QChar::isLetter(rtf[pos + 1])) {
+            const qsizetype at = pos++;
+            QByteArray name;
+            while (pos < n && QChar::isLetter(rtf[pos]) && name.size() <= 32) name += rtf[pos++];
+            QByteArray digits;
+            if (pos < n && rtf[pos] == '-') digits += rtf[pos++];
+            while (pos < n && isdigit(uchar(rtf[pos])) && digits.size() <= 11) digits += rtf[pos++];
+            if (name.size() > 32 || digits.size() > 11 || digits == "-") fail("a malformed control word", at);
+            if (pos < n && rtf[pos] == ' ') ++pos;
+            const bool has = !digits.isEmpty();
+            const int value = digits.toInt();
+            if (std::exchange(star, false)) {
+                if (name != "generator") fail("an unexpected destination", at);
+                st.where = State::Skipped;
+            } else if (name == "rtf" || name == "ansi" || name == "ansicpg" || name == "uc" || name == "viewkind") {
+                if ((name == "ansicpg" && value != 1252) || (name == "uc" && value != 1)) fail("an unexpected " + name, at);
+            } else if (name == "deff") {
+                defaultFont = value;
+            } else if (name == "fonttbl") {
+                st.where = State::FontTable;
+            } else if (name == "fswiss" || name == "fnil" || name == "fcharset") {
+                if (st.where != State::FontTable || (name == "fcharset" && value != 0)) fail("a font word outside its table", at);
+            } else if (name == "f") {
+                if (st.where == State::FontTable) {
+                    fontEntry = value;
+                    fonts[value] = QString();
+                } else if (!fonts.contains(value)) {
+                    fail("a font not in the table", at);
+                } else {
+                    st.font = value;
+                }
+            } else if (name == "pard") {
+                align = Qt::AlignLeft;
+            } else if (name == "plain") {
+                st = State{};
+            } else if (name == "qc" || name == "qr" || name == "qj") {
+                align = name == "qc" ? Qt::AlignHCenter : name == "qr" ? Qt::AlignRight : Qt::AlignJustify;
+            } else if (name == "b" || name == "i") {
+                (name == "b" ? st.b : st.i) = !has || value != 0;
+            } else if (name == "ul" || name == "ulnone") {
+                st.u = name == "ul";
+            } else if (name == "fs") {
+                st.halfPoints = value;
+            } else if (name == "par") {
+                endParagraph();
+            } else if (name == "tab" || name == "line") {
+                addText(name == "tab" ? QStringLiteral("\t") : QString(QChar::LineSeparator));
+            } else if (name == "u" && has) {
+                const char16_t unit = char16_t(value < 0 ? value + 65536 : value);
+                QChar fallback;
+                if (!fallbackUnit(fallback)) fail("a \\u without its fallback", at);
+                // Older readers show the character where Windows-1252 has it, else "?".
+                const bool inTable = [&] {
+                    for (int b = 0x80; b < 0x100; ++b)
+                        if (fromWindows1252(uchar(b)) == QChar(unit)) return true;
+                    return false;
+                }();
+                if (fallback != (inTable ? QChar(unit) : QChar(u'?'))) fail("a \\u with the wrong fallback", at);
+                addText(QString(QChar(unit)));
+            } else {
+                fail("an unknown control word \\" + name, at);
+            }
+        } else if (pos + 1 < n) {
+            const char symbol = rtf[pos + 1];
+            pos += 2;
+            switch (symbol) {
+            case '\\': case '{': case '}': addText(QString(QChar(symbol))); break;
+            case '~': addText(QString(QChar(0x00A0))); break;
+            case '-': addText(QString(QChar(0x00AD))); break;
+            case '_': addText(QString(QChar(0x2011))); break;
+            case '*': star = true; break;
+            case '\'': {
+                bool ok = false;
+                const uint byte = rtf.mid(pos, 2).toUInt(&ok, 16);
+                if (!ok || pos + 2 > n) fail("a malformed \\'", pos - 2);
+                addText(QString(fromWindows1252(uchar(byte))));
+                pos += 2;
+                break;
+            }
+            default: fail("an unexpected control symbol", pos - 2);
+            }
+        } else {
+            fail("a lone backslash", pos++);
+        }
+    }
+    if (!ended) fail("the document is not closed", n);
+    out.alignments << align;
+    for (auto it = fonts.begin(); it != fonts.end(); ++it) {
+        if (!it->endsWith(u';')) fail("a font name without its \";\"", 0);
+        it->chop(1);
+    }
+    if (!fonts.contains(defaultFont)) fail("a default font not in the table", 0);
+    // Pieces of like look joined, fonts named, as looks() gives them.
+    for (qsizetype p = 0; p < paragraphs.size(); ++p) {
+        if (p > 0) out.runs << QStringLiteral("/");
+        QString current, text;
+        for (const Piece& piece : paragraphs[p]) {
+            QStringList parts = piece.look.split(u'|');
+            parts[1] = fonts.value(parts[1].toInt());
+            const QString look = parts.join(u'|');
+            if (look != current && !text.isEmpty()) out.runs << current + u'|' + text, text.clear();
+            current = look;
+            text += piece.text;
+        }
+        if (!text.isEmpty()) out.runs << current + u'|' + text;
+    }
+    return out;
+}
+
 QString read(const QByteArray& rtf, bool* ok = nullptr) {
     QTextDocument doc;
     const bool read = rtf::read(rtf, doc);
@@ -281,24 +504,36 @@ private slots:
         }
     }
 
-    void shouldWriteRtfOtherProgramsRead() {
+    void shouldWriteRtfThatASecondReaderReadsAlike() {
+        // Our writer's output read twice: by our reader, and by the small reader above, which
+        // knows only the RTF it was told to expect and checks the form of every part.
         QTextDocument doc;
         doc.setDefaultFont(QFont("Arial", 12));
-        build(doc, {"---|Price: 5 €, {x}", "/", "B--|😀"});
+        build(doc, {"---|Price: 5 €, {x} \\ back", "/", "B--|😀 Ελληνικά 日本語", "-IU| ‘quoted’ \tand\u2028on",
+                    "/", "BI-|\u00a0\u00ad\u2011 ÿ", "---| plain", "/"});
+        QTextCursor cursor(&doc);
+        cursor.setPosition(3);
+        cursor.setPosition(8, QTextCursor::KeepAnchor);
+        QTextCharFormat other;
+        other.setFontFamilies({QStringLiteral("Grüße Mono")});
+        other.setFontPointSize(9.5);
+        cursor.mergeCharFormat(other);
+        QTextBlockFormat centred;
+        centred.setAlignment(Qt::AlignHCenter);
+        QTextCursor(doc.findBlockByNumber(1)).setBlockFormat(centred);
+
         const QByteArray rtf = rtf::write(doc);
-        QVERIFY(rtf.startsWith("{\\rtf1\\ansi\\ansicpg1252\\deff0"));
-        QVERIFY(rtf.contains("{\\fonttbl{\\f0\\fswiss\\fcharset0 Arial;}}"));
-        QVERIFY(rtf.contains("\\f0\\fs24 Price: 5 \\u8364\\'80, \\{x\\}\\par"));
-        QVERIFY(rtf.contains("\\pard\\b\\u-10179?\\u-8704?}")); // a pair of halves, each with its fallback
         QVERIFY(std::all_of(rtf.begin(), rtf.end(), [](char c) { return c > 0 && c < 0x7f; }));
-        // Braces are balanced, escaped ones aside.
-        int depth = 0;
-        for (qsizetype i = 0; i < rtf.size(); ++i) {
-            if (rtf[i] == '\\') ++i;
-            else if (rtf[i] == '{') ++depth;
-            else if (rtf[i] == '}') QVERIFY(--depth >= 0);
-        }
-        QCOMPARE(depth, 0);
+        const SecondReading second = readAsSecondReader(rtf);
+        QVERIFY2(second.error.isEmpty(), qPrintable(second.error));
+        QCOMPARE(second.runs, looks(doc));
+        QCOMPARE(second.alignments, (QList<Qt::Alignment>{Qt::AlignLeft, Qt::AlignHCenter, Qt::AlignLeft, Qt::AlignLeft}));
+
+        QTextDocument back;
+        QVERIFY(rtf::read(rtf, back));
+        QCOMPARE(runs(back), runs(doc));
+        QCOMPARE(looks(back), looks(doc));
+        QCOMPARE(rtf::plainText(back), rtf::plainText(doc));
     }
 
     void shouldLoadFilesAndSayWhyNot() {
