@@ -1,12 +1,12 @@
 #include "frmcardview.h"
 
+#include "app/pictures.h"
 #include "app/ui.h"
 #include "app/windowregistry.h"
 #include "editing/frmdataentry.h"
 #include "platform/clipboard.h"
 #include "richtext/rtf.h"
 
-#include <QImageReader>
 #include <QListView>
 #include <QPainter>
 #include <QScrollBar>
@@ -27,19 +27,8 @@ constexpr int kGap = 3; // around a card inside its cell
 constexpr int kPad = 5; // inside a card
 QSize thumbnailSize() { return QSize(tw(840), tw(840)); }
 
-// A thumbnail read at its small size straight away (JPEG decodes scaled, cheaply) and never
-// scaled again when drawn.
-QImage thumbnailOf(const QString& path, QSize box) {
-    QImageReader reader(path);
-    reader.setAutoTransform(true);
-    const QSize full = reader.size();
-    if (full.isValid() && (full.width() > box.width() || full.height() > box.height()))
-        reader.setScaledSize(full.scaled(box, Qt::KeepAspectRatio));
-    QImage image = reader.read();
-    if (!image.isNull() && (image.width() > box.width() || image.height() > box.height()))
-        image = image.scaled(box, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-    return image;
-}
+// A thumbnail read at its small size straight away and never scaled again when drawn.
+QImage thumbnailOf(const QString& path, QSize box) { return readPicture(path, box); }
 
 QStringList noteLinesOf(const QString& path, int count) {
     QTextDocument doc;
