@@ -91,10 +91,10 @@ struct Window : MainWindowDriver {
     }
 };
 
-QString writePicture(const QString& path) {
+QString writePicture(const QString& path, const char* format = "JPG") {
     QImage picture(40, 30, QImage::Format_RGB32);
     picture.fill(Qt::darkGreen);
-    return picture.save(path, "JPG") ? path : QString();
+    return picture.save(path, format) ? path : QString();
 }
 
 } // namespace
@@ -170,6 +170,7 @@ private slots:
         QVERIFY(w);
         if (!property.isNull()) typeInto(in(w, "txtProperty"), property);
         const QString path = d.h.dir.filePath(file); // the file itself need not exist to be linked
+        if (!linked) QVERIFY(!writePicture(path, "JPG").isEmpty()); // a picture, all the same
         d.h.prompter.fileAnswers << path;
         click(w, "cmdOpen");
         const Prompt dialog = d.h.prompter.shown.value(0);
@@ -182,7 +183,10 @@ private slots:
         const QString stored = property.isNull() ? QStringLiteral("property") : property;
         const QList<Row> expected = linked ? QList<Row>{{kFern, stored, path}} : QList<Row>();
         QCOMPARE(d.rowsAdded(), expected);
-        QCOMPARE(d.h.prompter.shown.size(), 1); // silent either way
+        // Refused: not previewed, and both the choice and the add say which files are linked.
+        const QStringList said = linked ? QStringList() : QStringList{LinkCommands::kNotAnImage, LinkCommands::kNotAnImage};
+        QCOMPARE(d.h.prompter.texts(Prompt::Message), said);
+        QVERIFY(in<QLabel>(w, "picPreview")->pixmap().isNull()); // the linked ones are no files at all
         delete w.data();
     }
 
@@ -194,7 +198,7 @@ private slots:
         const QString picture = writePicture(d.h.dir.filePath("Fern.jpg"));
         d.h.prompter.fileAnswers << picture;
         click(w, "cmdOpen");
-        QCOMPARE(preview->pixmap().size(), QSize(40, 30));
+        QTRY_COMPARE(preview->pixmap().size(), QSize(40, 30));
         click(w, "cmdOpen"); // cancelled
         QCOMPARE(in<QLabel>(w, "lblImageLink")->text(), picture);
         QCOMPARE(preview->pixmap().size(), QSize(40, 30));
@@ -215,6 +219,37 @@ private slots:
         click(w, "cmdAdd");
         QCOMPARE(d.rowsAdded().last(), (Row{kRose, "property", fake.fileName()}));
         QCOMPARE(d.h.prompter.texts(Prompt::Message), QStringList());
+        delete w.data();
+    }
+
+    void shouldPreviewAPhotoOfManyMegapixelsAtThePreviewsSize() {
+        Window d;
+        QPointer<frmNewImage> w = d.open<frmNewImage>("mnuT1OAddNewImage");
+        QVERIFY(w);
+        click(w, "cmdAdd"); // nothing chosen yet
+        QCOMPARE(d.h.prompter.texts(Prompt::Message), QStringList{LinkCommands::kNoPictureChosen});
+        // 72 megapixels, more than Qt decodes whole: white with a red block in the top left quarter.
+        QImage photo(9000, 8000, QImage::Format_RGB32);
+        photo.fill(Qt::white);
+        for (int y = 0; y < 4000; ++y) std::fill_n(reinterpret_cast<QRgb*>(photo.scanLine(y)), 4500, qRgb(255, 0, 0));
+        const QString path = d.h.dir.filePath("camera.jpg");
+        QVERIFY(photo.save(path, "JPG", 50));
+        photo = QImage();
+        d.h.prompter.fileAnswers << path;
+        click(w, "cmdOpen");
+        auto preview = in<QLabel>(w, "picPreview");
+        QTRY_VERIFY(!preview->pixmap().isNull());
+        // As large as the box allows, in the photo's proportions.
+        const QSize room = preview->contentsRect().size();
+        const QSize shown = preview->pixmap().size();
+        QCOMPARE(shown, QSize(9000, 8000).scaled(room, Qt::KeepAspectRatio));
+        const QImage seen = preview->pixmap().toImage();
+        QCOMPARE(QColor(seen.pixel(shown.width() / 4, shown.height() / 4)).red() > 200 &&
+                     QColor(seen.pixel(shown.width() / 4, shown.height() / 4)).green() < 60,
+                 true);
+        QCOMPARE(QColor(seen.pixel(shown.width() * 3 / 4, shown.height() * 3 / 4)).green() > 200, true);
+        click(w, "cmdAdd");
+        QCOMPARE(d.rowsAdded(), (QList<Row>{{kFern, "property", path}}));
         delete w.data();
     }
 

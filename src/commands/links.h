@@ -22,6 +22,12 @@ public:
     static inline const QString kNoObjectForImage =
         QStringLiteral("Please click an object in the tree first: the image link is added to the "
                        "object clicked last.");
+    // The main window shows a linked picture by these endings, so only they are linked.
+    static inline const QString kNotAnImage =
+        QStringLiteral("Only pictures whose names end in .bmp, .gif or .jpg can be linked, as the main "
+                       "window shows those. Please choose such a file (a .jpeg picture can be renamed "
+                       "to .jpg).");
+    static inline const QString kNoPictureChosen = QStringLiteral("Please choose a picture with \"select image\" first.");
     static inline const QString kNoObjectForNote =
         QStringLiteral("Please click an object in the tree first: the note is added to the object "
                        "clicked last.");

@@ -1,11 +1,14 @@
 #include "frmnewimage.h"
 
+#include "app/pictures.h"
 #include "commands/links.h"
 #include "controls.h"
 #include "platform/prompter.h"
 
+#include <QApplication>
 #include <QDir>
-#include <QImageReader>
+#include <QPointer>
+#include <QThreadPool>
 
 namespace olv {
 
@@ -46,23 +49,35 @@ void frmNewImage::cmdOpen_Click() {
     if (chosen.isEmpty()) return; // cancelled: the picture chosen before stays
     m_lblImageLink->setText(chosen);
     m_lblImageLink->setToolTip(chosen); // a long path is cut off at the label's end
+    if (!LinkCommands::isImagePath(chosen)) {
+        // Not shown as if it could be linked: the add button would refuse it.
+        ++m_previewAsked;
+        m_picPreview->clear();
+        m_ctx.prompter->message(this, LinkCommands::kNotAnImage);
+        return;
+    }
     showPreview(chosen);
 }
 
 void frmNewImage::showPreview(const QString& path) {
-    QImageReader reader(path);
-    reader.setAutoTransform(true);
-    const QImage image = reader.read();
-    // A file that is no picture this program can show leaves the preview empty.
-    if (image.isNull()) {
-        m_picPreview->clear();
-        return;
-    }
-    QPixmap picture = QPixmap::fromImage(image);
+    const int asked = ++m_previewAsked;
+    m_picPreview->clear(); // the picture chosen before is not this one
+    // A photo of many megapixels takes a while even at the preview's size; the window stays
+    // usable meanwhile, and is not kept waiting when closed.
+    QPointer<frmNewImage> self(this);
     const QSize room = m_picPreview->contentsRect().size();
-    if (picture.width() > room.width() || picture.height() > room.height())
-        picture = picture.scaled(room, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-    m_picPreview->setPixmap(picture);
+    QThreadPool::globalInstance()->start([self, path, room, asked] {
+        const QImage picture = readPicture(path, room);
+        QMetaObject::invokeMethod(
+            qApp, [self, asked, picture] { if (self) self->previewRead(asked, picture); }, Qt::QueuedConnection);
+    });
+}
+
+void frmNewImage::previewRead(int asked, const QImage& picture) {
+    if (asked != m_previewAsked) return; // another file was chosen since
+    // A file that is no picture this program can show leaves the preview empty.
+    if (picture.isNull()) m_picPreview->clear();
+    else m_picPreview->setPixmap(QPixmap::fromImage(picture));
 }
 
 void frmNewImage::cmdAdd_Click() {
@@ -76,6 +91,9 @@ void frmNewImage::cmdAdd_Click() {
     }
     if (outcome == LinkCommands::Outcome::NoObject)
         m_ctx.prompter->message(this, LinkCommands::kNoObjectForImage);
+    else if (outcome == LinkCommands::Outcome::NotAnImage)
+        m_ctx.prompter->message(this, m_lblImageLink->text() == u"..." ? LinkCommands::kNoPictureChosen
+                                                                       : LinkCommands::kNotAnImage);
 }
 
 } // namespace olv

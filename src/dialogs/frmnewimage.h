@@ -7,6 +7,7 @@
 
 #include <QWidget>
 
+class QImage;
 class QLabel;
 class QLineEdit;
 
@@ -20,9 +21,12 @@ public:
 private:
     void cmdOpen_Click();
     void cmdAdd_Click();
+    // Reads the picture at the preview's size on another thread; the latest choice wins.
     void showPreview(const QString& path);
+    void previewRead(int asked, const QImage& picture);
 
     Context& m_ctx;
+    int m_previewAsked = 0; // the choices made, so that an earlier picture read late is dropped
     QLabel* m_picPreview = nullptr;
     QLabel* m_lblImageLink = nullptr;
     QLineEdit* m_txtProperty = nullptr;
