@@ -184,6 +184,28 @@ private slots:
         QTRY_VERIFY(!d.h.windows.find<frmNewPV>());
     }
 
+    void shouldAddTheNewPropertyWithEnter() {
+        EntryDriver d;
+        d.open(kDesk);
+        d.pressButton("cmdNewPV");
+        auto dialog = d.h.windows.find<frmNewPV>();
+        QVERIFY(dialog && QTest::qWaitForWindowActive(dialog));
+        QVERIFY(dialog->findChild<QPushButton*>("cmdNewPV")->isDefault());
+        d.typeKeys("size"); // over the selected hint
+        d.press(Qt::Key_Tab);
+        d.typeKeys("big");
+        d.press(Qt::Key_Return);
+        QCOMPARE(d.stored(kDesk), (QStringList{"Name|Desk", "size|big"}));
+        QCOMPARE(d.shown(), (QStringList{"Name|Desk", "size|big"}));
+        // From the property box too, and with the keypad's Enter.
+        d.press(Qt::Key_Backtab, Qt::ShiftModifier);
+        d.typeKeys("age");
+        d.press(Qt::Key_Enter, Qt::KeypadModifier);
+        QCOMPARE(d.stored(kDesk), (QStringList{"Name|Desk", "size|big", "age|big"}));
+        QCOMPARE(d.shown(), (QStringList{"age|big", "Name|Desk", "size|big"}));
+        QVERIFY(dialog->isVisible()); // it stays for the next one
+    }
+
     void shouldKeepItsObjectWhileOpenAndTakeTheClickedOneWhenOpenedAgain() {
         EntryDriver d;
         d.open(kLamp);

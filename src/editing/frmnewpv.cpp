@@ -21,6 +21,9 @@ frmNewPV::frmNewPV(Context& context, QWidget* parent) : QWidget(parent), m_ctx(c
     m_txtValue = addBox(this, "txtValue", QStringLiteral("value"), QStringLiteral("value"), twRect(2760, 120, 2535, 285));
     auto add = addButton(this, "cmdNewPV", QStringLiteral("add"), twRect(120, 600, 1335, 255));
     connect(add, &QPushButton::clicked, this, &frmNewPV::cmdNewPV_Click);
+    // The default button: Enter in either box adds the row, as in a dialog.
+    add->setDefault(true);
+    for (QLineEdit* box : {m_txtProperty, m_txtValue}) connect(box, &QLineEdit::returnPressed, add, &QPushButton::click);
     // The boxes start with hints that typing should replace.
     selectAllOnFocus(m_txtProperty);
     selectAllOnFocus(m_txtValue);
