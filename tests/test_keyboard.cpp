@@ -1,13 +1,23 @@
 // The keyboard as a user meets it: typing straight into a window that has just opened, boxes that
-// select their hints on the way in but keep half-typed text, and Tab through the main window.
+// select their hints on the way in but keep half-typed text, Tab through the main window, and Esc
+// closing every other window.
 
+#include "about/frmabout.h"
 #include "dialogs/frmnewcollection.h"
+#include "dialogs/frmnewimage.h"
 #include "dialogs/frmnewobjectclass.h"
 #include "dialogs/frmnewurl.h"
+#include "dialogs/frmrichtextnote.h"
 #include "driver.h"
+#include "editing/frmdataentry.h"
+#include "editing/frmnewpv.h"
+#include "views/frmcardview.h"
+#include "views/frmtableview.h"
 
 #include <QPushButton>
+#include <QTableView>
 #include <algorithm>
+#include <string_view>
 
 using namespace olv;
 using namespace olv::test;
@@ -43,6 +53,14 @@ template <class T = QLineEdit> T* in(QWidget* window, const char* name) {
 void clickInto(QWidget* box) {
     QTest::mouseClick(box, Qt::LeftButton);
     QCoreApplication::processEvents(); // what the click set off, before the next key comes in
+}
+
+// Presses Esc in the window once it is up; true when that closed it.
+bool closedByEsc(QWidget* window) {
+    if (!window || !QTest::qWaitForWindowActive(window)) return false;
+    QPointer<QWidget> w = window;
+    MainWindowDriver::press(Qt::Key_Escape);
+    return QTest::qWaitFor([&] { return w.isNull() || w->isHidden(); });
 }
 
 } // namespace
@@ -132,6 +150,58 @@ private slots:
         MainWindowDriver::typeKeys("Emma");
         QCOMPARE(in(object, "txtName")->text(), QStringLiteral("Emma"));
         delete object.data();
+    }
+
+    void shouldCloseEveryWindowButTheMainOneWithEsc() {
+        MainWindowDriver d;
+        d.h.add({{obj(1), kName, "rose"}, {obj(1), "colour", "red"}});
+        d.search("rose");
+        d.clickNode(d.nodeWithKey(obj(1)));
+        QVERIFY(closedByEsc(openFromMenu<frmNewObjectClass>(d, "mnuDBNewObject")));
+        QVERIFY(closedByEsc(openFromMenu<frmNewCollection>(d, "mnuDBNewCollection")));
+        QVERIFY(closedByEsc(openFromMenu<frmNewURL>(d, "mnuDBNewURL")));
+        QVERIFY(closedByEsc(openFromMenu<frmNewImage>(d, "mnuT1OAddNewImage")));
+        QVERIFY(closedByEsc(openFromMenu<frmRichTextNote>(d, "mnuT1OAddNewRichtextNote"))); // from the note box
+        QVERIFY(closedByEsc(openFromMenu<frmAbout>(d, "mnuHelpAbout")));
+        for (const char* view : {"cmdTableView", "cmdCardView"}) {
+            QTest::mouseClick(d.child<QPushButton>(view), Qt::LeftButton);
+            QWidget* w = view == std::string_view("cmdTableView") ? static_cast<QWidget*>(d.h.windows.find<frmTableView>())
+                                                                  : d.h.windows.find<frmCardView>();
+            QVERIFY2(closedByEsc(w), view);
+        }
+
+        // Data entry: Esc in New property closes only that; in a cell being edited it gives the
+        // edit up; then it closes the window.
+        d.doubleClickNode(d.nodeWithKey(obj(1)));
+        QPointer<frmDataEntry> entry = d.h.windows.find<frmDataEntry>();
+        QVERIFY(entry && QTest::qWaitForWindowActive(entry));
+        QTest::mouseClick(in<QPushButton>(entry, "cmdNewPV"), Qt::LeftButton);
+        QVERIFY(closedByEsc(d.h.windows.find<frmNewPV>()));
+        QVERIFY(entry && !entry->isHidden());
+        entry->activateWindow();
+        auto grid = in<QTableView>(entry, "DataGrid1");
+        const QPoint cell = grid->visualRect(grid->model()->index(0, 2)).center();
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell);
+        QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, cell);
+        QTRY_VERIFY(grid->viewport()->isAncestorOf(QApplication::focusWidget()));
+        MainWindowDriver::typeKeys("blue");
+        MainWindowDriver::press(Qt::Key_Escape);
+        QTRY_VERIFY(!grid->viewport()->isAncestorOf(QApplication::focusWidget()));
+        QVERIFY(entry && !entry->isHidden());
+        QCOMPARE(grid->model()->index(0, 2).data().toString(), QStringLiteral("red"));
+        QVERIFY(closedByEsc(entry));
+
+        // Not the main window.
+        d.window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&d.window));
+        clickInto(d.txtFind());
+        MainWindowDriver::press(Qt::Key_Escape);
+        clickInto(d.tree()->viewport());
+        MainWindowDriver::press(Qt::Key_Escape);
+        QCoreApplication::processEvents();
+        QVERIFY(d.window.isVisible());
+        QVERIFY(!d.quitCalled);
+        QCOMPARE(d.h.allRows().size(), 2); // nothing was stored on the way
     }
 
     void shouldTabThroughTheMainWindowAndOutOfTheGrid() {

@@ -1,6 +1,26 @@
 #include "windowregistry.h"
 
+#include <QKeyEvent>
+
 namespace olv {
+
+namespace {
+// Esc that reaches the window itself closes it, as its close button does. A control that uses
+// the key first keeps it: a grid cancelling an edit, a list closing its popup.
+class CloseOnEscape : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched != parent() || event->type() != QEvent::KeyPress) return false;
+        const auto key = static_cast<QKeyEvent*>(event);
+        if (key->key() != Qt::Key_Escape || (key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) return false;
+        static_cast<QWidget*>(watched)->close();
+        return true;
+    }
+};
+} // namespace
+
+void WindowRegistry::closeOnEscape(QWidget* w) { w->installEventFilter(new CloseOnEscape(w)); }
 
 void WindowRegistry::add(QWidget* window) {
     m_windows.removeIf([](const QPointer<QWidget>& w) { return w.isNull(); });

@@ -21,7 +21,8 @@ public:
         return nullptr;
     }
 
-    // Shows the open instance of W, or makes one with make() and shows it.
+    // Shows the open instance of W, or makes one with make() and shows it. Windows opened here
+    // close on Esc, as dialogs do; the main window, only added, does not.
     template <class W> W* open(const std::function<W*()>& make) {
         if (W* open = find<W>()) {
             bringToFront(open);
@@ -29,6 +30,7 @@ public:
         }
         W* w = make();
         add(w);
+        closeOnEscape(w);
         w->show();
         bringToFront(w);
         return w;
@@ -46,6 +48,7 @@ signals:
 
 private:
     static void bringToFront(QWidget* w);
+    static void closeOnEscape(QWidget* w);
     // Shown once and closed since, only waiting to be deleted: it counts as gone.
     static bool closing(const QWidget* w) { return w->isHidden() && w->testAttribute(Qt::WA_WState_ExplicitShowHide); }
     QList<QPointer<QWidget>> m_windows;
