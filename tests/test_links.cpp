@@ -9,11 +9,13 @@
 #include "richtext/rtf.h"
 #include "runs.h"
 
+#include <QAccessible>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
 #include <QTextEdit>
 #include <QToolBar>
+#include <QToolButton>
 #include <SQLiteCpp/SQLiteCpp.h>
 
 using namespace olv;
@@ -362,6 +364,54 @@ private slots:
         button("Bold");
         MainWindowDriver::typeKeys("!");
         QCOMPARE(runs(*note->document()), (QStringList{"--U|one two three", "B--|!"}));
+        delete w.data();
+    }
+
+    void shouldShowOnTheButtonsWhatTheSelectionHas() {
+        Window d;
+        QPointer<frmRichTextNote> w = d.open<frmRichTextNote>("mnuT1OAddNewRichtextNote");
+        QVERIFY(w);
+        auto toolbar = in<QToolBar>(w, "Toolbar1");
+        auto button = [&](const char* key) { return qobject_cast<QToolButton*>(toolbar->widgetForAction(in<QAction>(toolbar, key))); };
+        // "BIU" for each button shown pressed, "-" for one that is not.
+        auto shown = [&] {
+            QString s;
+            for (const char* key : {"Bold", "Italic", "Underline"}) s += button(key)->isChecked() ? QChar(key[0]) : u'-';
+            return s;
+        };
+        QCOMPARE(shown(), QStringLiteral("---"));
+        MainWindowDriver::typeKeys("one two three");
+        press(Qt::Key_Home);
+        press(Qt::Key_Right, {}, 4);
+        press(Qt::Key_Right, Qt::ShiftModifier, 3); // "two"
+        QTest::mouseClick(button("Bold"), Qt::LeftButton);
+        QCOMPARE(shown(), QStringLiteral("B--"));
+        QTest::mouseClick(button("Underline"), Qt::LeftButton);
+        QCOMPARE(shown(), QStringLiteral("B-U"));
+        // The caret inside "two", then in plain text, then a selection partly bold.
+        press(Qt::Key_Left);
+        press(Qt::Key_Right);
+        QCOMPARE(shown(), QStringLiteral("B-U"));
+        press(Qt::Key_End);
+        QCOMPARE(shown(), QStringLiteral("---"));
+        press(Qt::Key_Left, Qt::ShiftModifier | Qt::ControlModifier, 2); // "two three"
+        QCOMPARE(shown(), QStringLiteral("---"));
+        // Pressed on a mixed selection: all of it bold, and shown so; pressed again, none.
+        QTest::mouseClick(button("Bold"), Qt::LeftButton);
+        QCOMPARE(shown(), QStringLiteral("B--"));
+        QTest::mouseClick(button("Bold"), Qt::LeftButton);
+        QCOMPARE(shown(), QStringLiteral("---"));
+        QCOMPARE(runs(*in<QTextEdit>(w, "rtbNote")->document()), (QStringList{"---|one ", "--U|two", "---| three"}));
+        // With the keyboard: Space on a button shows its new state too.
+        press(Qt::Key_A, Qt::ControlModifier);
+        press(Qt::Key_Tab, {}, 2);
+        QCOMPARE(focused(), QStringLiteral("Toolbar1Italic"));
+        press(Qt::Key_Space);
+        QCOMPARE(shown(), QStringLiteral("-I-"));
+        // Screen readers hear it as a pressed toggle.
+        QAccessibleInterface* told = QAccessible::queryAccessibleInterface(button("Italic"));
+        QVERIFY(told->state().checkable && told->state().checked);
+        QCOMPARE(told->text(QAccessible::Name), QStringLiteral("Italic"));
         delete w.data();
     }
 

@@ -9,6 +9,7 @@
 #include <QTextEdit>
 #include <QToolBar>
 #include <QToolButton>
+#include <optional>
 #include <string_view>
 
 namespace olv {
@@ -29,6 +30,25 @@ bool allHave(const QTextDocument* doc, int start, int end, const std::function<b
         }
     }
     return any;
+}
+
+// What a toolbar button's key stands for: how to tell the attribute and how to set it.
+struct Attribute {
+    std::function<bool(const QTextCharFormat&)> has;
+    std::function<void(QTextCharFormat&, bool)> set;
+};
+
+std::optional<Attribute> attributeOf(const QString& key) {
+    if (key == u"Bold")
+        return Attribute{[](const QTextCharFormat& f) { return f.fontWeight() >= QFont::DemiBold; },
+                         [](QTextCharFormat& f, bool on) { f.setFontWeight(on ? QFont::Bold : QFont::Normal); }};
+    if (key == u"Italic")
+        return Attribute{[](const QTextCharFormat& f) { return f.fontItalic(); },
+                         [](QTextCharFormat& f, bool on) { f.setFontItalic(on); }};
+    if (key == u"Underline")
+        return Attribute{[](const QTextCharFormat& f) { return f.fontUnderline(); },
+                         [](QTextCharFormat& f, bool on) { f.setFontUnderline(on); }};
+    return std::nullopt;
 }
 
 } // namespace
@@ -53,6 +73,7 @@ frmRichTextNote::frmRichTextNote(Context& context, QWidget* parent) : QWidget(pa
     for (const char* key : {"Bold", "Italic", "Underline"}) {
         QAction* action = m_Toolbar1->addAction(QString::fromLatin1(key));
         action->setObjectName(QString::fromLatin1(key));
+        action->setCheckable(true); // shows whether the selection has it
         auto button = qobject_cast<QToolButton*>(m_Toolbar1->widgetForAction(action));
         button->setObjectName(QStringLiteral("Toolbar1") + QString::fromLatin1(key));
         // Reachable with Tab; a click leaves the focus, and so the selection, in the note.
@@ -74,6 +95,10 @@ frmRichTextNote::frmRichTextNote(Context& context, QWidget* parent) : QWidget(pa
     arial.setPointSize(12);
     m_rtbNote->setFont(arial); // also the default of the note's document
     m_rtbNote->setPlainText(QStringLiteral("type your note here"));
+    // The buttons follow the caret and the selection.
+    connect(m_rtbNote, &QTextEdit::currentCharFormatChanged, this, &frmRichTextNote::showFormat);
+    connect(m_rtbNote, &QTextEdit::selectionChanged, this, &frmRichTextNote::showFormat);
+    connect(m_rtbNote, &QTextEdit::cursorPositionChanged, this, &frmRichTextNote::showFormat);
 
     addLabel(this, "lblProperty", QStringLiteral("set a property name for the note, e.g. ' my opinion'"),
              twRect(50, 720, 4935, 255))
@@ -93,31 +118,28 @@ void frmRichTextNote::Form_Load() {
     m_rtbNote->setFocus();
 }
 
-void frmRichTextNote::Toolbar1_ButtonClick(QAction* button) {
-    const QString key = button->objectName();
-    std::function<bool(const QTextCharFormat&)> has;
-    std::function<void(QTextCharFormat&, bool)> set;
-    if (key == u"Bold") {
-        has = [](const QTextCharFormat& f) { return f.fontWeight() >= QFont::DemiBold; };
-        set = [](QTextCharFormat& f, bool on) { f.setFontWeight(on ? QFont::Bold : QFont::Normal); };
-    } else if (key == u"Italic") {
-        has = [](const QTextCharFormat& f) { return f.fontItalic(); };
-        set = [](QTextCharFormat& f, bool on) { f.setFontItalic(on); };
-    } else if (key == u"Underline") {
-        has = [](const QTextCharFormat& f) { return f.fontUnderline(); };
-        set = [](QTextCharFormat& f, bool on) { f.setFontUnderline(on); };
-    } else {
-        return;
-    }
-    // On for the whole selection: off; off or mixed: on for all of it. Without a selection the
-    // format of what is typed next.
+bool frmRichTextNote::selectionHas(const std::function<bool(const QTextCharFormat&)>& has) const {
+    // Without a selection: the format of what is typed next.
     const QTextCursor cursor = m_rtbNote->textCursor();
-    const bool wholly = cursor.hasSelection()
-                            ? allHave(m_rtbNote->document(), cursor.selectionStart(), cursor.selectionEnd(), has)
-                            : has(m_rtbNote->currentCharFormat());
+    return cursor.hasSelection()
+               ? allHave(m_rtbNote->document(), cursor.selectionStart(), cursor.selectionEnd(), has)
+               : has(m_rtbNote->currentCharFormat());
+}
+
+void frmRichTextNote::showFormat() {
+    for (QAction* button : m_Toolbar1->actions())
+        if (const std::optional<Attribute> attribute = attributeOf(button->objectName()))
+            button->setChecked(selectionHas(attribute->has));
+}
+
+void frmRichTextNote::Toolbar1_ButtonClick(QAction* button) {
+    const std::optional<Attribute> attribute = attributeOf(button->objectName());
+    if (!attribute) return;
+    // On for the whole selection: off; off or mixed: on for all of it.
     QTextCharFormat change;
-    set(change, !wholly);
+    attribute->set(change, !selectionHas(attribute->has));
     m_rtbNote->mergeCurrentCharFormat(change);
+    showFormat();
 }
 
 void frmRichTextNote::cmdAddNote_Click() {

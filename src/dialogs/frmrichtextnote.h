@@ -5,9 +5,11 @@
 #include "app/context.h"
 
 #include <QWidget>
+#include <functional>
 
 class QAction;
 class QLineEdit;
+class QTextCharFormat;
 class QTextEdit;
 class QToolBar;
 
@@ -21,6 +23,9 @@ public:
 private:
     void Form_Load();
     void Toolbar1_ButtonClick(QAction* button);
+    // Checks the buttons whose attribute the selection (or the caret's format) has throughout.
+    void showFormat();
+    bool selectionHas(const std::function<bool(const QTextCharFormat&)>& has) const;
     void cmdAddNote_Click();
 
     Context& m_ctx;
