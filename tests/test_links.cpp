@@ -17,6 +17,8 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <SQLiteCpp/SQLiteCpp.h>
+#include <csignal>
+#include <sys/resource.h>
 
 using namespace olv;
 using namespace olv::test;
@@ -490,6 +492,36 @@ private slots:
         QVERIFY(errors[0].endsWith(". Nothing was added."));
         QCOMPARE(d.h.rowCount(), rows);
         QCOMPARE(d.notesInFolder(), QStringList());
+        delete w.data();
+    }
+
+    void shouldAddNoRowWhenTheDiskRefusesTheNote() {
+        Window d;
+        QPointer<frmRichTextNote> w = d.open<frmRichTextNote>("mnuT1OAddNewRichtextNote");
+        QVERIFY(w);
+        typeKeys("kept safe");
+        const qsizetype rows = d.h.rowCount();
+        const QStringList before = QDir(d.h.dir.path()).entryList(QDir::Files | QDir::Hidden);
+        // A disk that takes no more than 100 bytes of any file, as a full one would.
+        rlimit was{};
+        QVERIFY(getrlimit(RLIMIT_FSIZE, &was) == 0);
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit small = was;
+        small.rlim_cur = 100;
+        QVERIFY(setrlimit(RLIMIT_FSIZE, &small) == 0);
+        click(w, "cmdAddNote");
+        setrlimit(RLIMIT_FSIZE, &was);
+        std::signal(SIGXFSZ, oldHandler);
+        const QStringList errors = d.h.prompter.texts(Prompt::Error);
+        QCOMPARE(errors.size(), 1);
+        QVERIFY2(errors[0].startsWith("The note could not be written to " + d.notePath(kFern) + ": "), qPrintable(errors[0]));
+        QCOMPARE(d.h.rowCount(), rows);
+        // Neither the note nor any part of it is left beside the database.
+        QCOMPARE(QDir(d.h.dir.path()).entryList(QDir::Files | QDir::Hidden), before);
+        // With room again, the same press stores it.
+        click(w, "cmdAddNote");
+        QCOMPARE(d.rowsAdded(), (QList<Row>{{kFern, "property", d.notePath(kFern)}}));
+        QCOMPARE(runsOfFile(d.notePath(kFern)), QStringList{"---|kept safe"});
         delete w.data();
     }
 

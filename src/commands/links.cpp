@@ -4,6 +4,11 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace olv {
 
@@ -22,6 +27,40 @@ bool taken(Database& db, const QString& path) {
 
 QString notWritten(const QString& path, const QString& reason) {
     return QStringLiteral("The note could not be written to %1: %2. Nothing was added.").arg(path, reason);
+}
+
+QString systemError() { return QString::fromLocal8Bit(std::strerror(errno)); }
+
+// Writes the file whole or not at all, and on the disk, name and all, before it returns true:
+// the row that leads to it is committed next. On failure the file is as it was and why says why.
+bool writeDurably(const QString& path, const QByteArray& bytes, QString& why) {
+    QSaveFile file(path); // a file of its own, put in place at the end
+    if (!file.open(QIODevice::WriteOnly)) {
+        why = file.errorString();
+        return false;
+    }
+    if (file.write(bytes) != bytes.size() || !file.flush()) {
+        why = file.errorString();
+        file.cancelWriting();
+        return false;
+    }
+    // Committing syncs as well, but does not say when that fails.
+    if (::fsync(file.handle()) != 0) {
+        why = systemError();
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.commit()) {
+        why = file.errorString();
+        return false;
+    }
+    // The name given to it, too: the folder's entry is on the disk once the folder is synced.
+    const int folder = ::open(QFile::encodeName(QFileInfo(path).absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder < 0) return true; // the file is there whole; only the last sync is not ours to make
+    const bool synced = ::fsync(folder) == 0 || errno == EINVAL || errno == EROFS; // some file systems sync no folders
+    if (!synced) why = systemError();
+    ::close(folder);
+    return synced;
 }
 
 } // namespace
@@ -59,13 +98,14 @@ LinkCommands::Note LinkCommands::addNote(const QString& id, const QString& prope
         if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) break;
         if (!taken(db, path)) return {Outcome::NotWritten, path, notWritten(path, file.errorString())};
     }
+    // The name is held by the empty file meanwhile; the note then takes its place whole.
     const QString path = file.fileName();
-    if (file.write(rtf) != rtf.size() || !file.flush()) {
-        const QString reason = file.errorString();
-        file.remove();
+    file.close();
+    QString reason;
+    if (!writeDurably(path, rtf, reason)) {
+        QFile::remove(path);
         return {Outcome::NotWritten, path, notWritten(path, reason)};
     }
-    file.close();
     try {
         db.append(id, property, path);
     } catch (...) {

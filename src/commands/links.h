@@ -43,8 +43,9 @@ public:
     // Writes the note to a file of its own beside the database, then appends (id, property,
     // file path). The first note of an object is DatabasePath + "." + id + ".rtf", later ones
     // take the next free DatabasePath + "." + id + "." + n + ".rtf", so no note replaces
-    // another. A file that cannot be written adds no row; a row that cannot be stored (throws
-    // StoreError) leaves no file.
+    // another. The file is written whole and synced to the disk before its row is committed. A
+    // file that cannot be written adds no row; a row that cannot be stored (throws StoreError)
+    // leaves no file.
     Note addNote(const QString& id, const QString& property, const QByteArray& rtf);
 
     // The n-th note file name of the object (n from 1).
