@@ -188,6 +188,65 @@ private slots:
         QCOMPARE(d.h.allRows(), five);
     }
 
+    void shouldKeepNullsAndNumbersAsTheOtherFileHoldsThem() {
+        MainWindowDriver d;
+        // Written by another program, with a table whose columns take any kind of value.
+        const QString other = d.h.dir.filePath("typed.db");
+        {
+            SQLite::Database raw(other.toStdString(), SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE);
+            raw.exec("CREATE TABLE DATA (O, P, V)");
+            raw.exec("INSERT INTO DATA VALUES ('OlObjT', 'none', NULL), ('OlObjT', 'empty', ''), "
+                     "('OlObjT', 'whole', 42), ('OlObjT', 'huge', 9007199254740993), ('OlObjT', 'real', 2.5), "
+                     "('OlObjT', 'third', 1.0 / 3), ('OlObjT', 'bytes', X'00FF41'), ('OlObjT', 'text', '7'), "
+                     "(NULL, 'no object', 'x'), ('OlObjT', NULL, 'no property')");
+        }
+        const QByteArray before = bytesOf(other);
+        // Each value's kind and the value itself, as SQLite has them.
+        const auto held = [](const QString& file) {
+            SQLite::Database db(file.toStdString(), SQLite::OPEN_READONLY);
+            SQLite::Statement q(db, "SELECT typeof(O) || ' ' || quote(O) || '|' || typeof(P) || ' ' || quote(P) || '|' || "
+                                    "typeof(V) || ' ' || quote(V) FROM DATA ORDER BY rowid");
+            QStringList rows;
+            while (q.executeStep()) rows << QString::fromStdString(q.getColumn(0).getString());
+            return rows;
+        };
+        // What SQLite's own copy makes of them in a table like ours.
+        const auto copiedBySqlite = [&](const QString& file) {
+            SQLite::Database db(file.toStdString(), SQLite::OPEN_READWRITE);
+            db.exec("ATTACH '" + other.toStdString() + "' AS other");
+            db.exec("INSERT INTO DATA SELECT O, P, V FROM other.DATA ORDER BY rowid");
+            db.exec("DETACH other");
+        };
+        const QStringList original = held(other);
+        QCOMPARE(original.size(), 10);
+
+        // Into a file of the same kind: every value as it was, NULL and numbers included.
+        const QString alike = d.h.dir.filePath("alike.db");
+        SQLite::Database(alike.toStdString(), SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE).exec("CREATE TABLE DATA (O, P, V)");
+        const Store alikeStore(alike);
+        ImportCommand import(alikeStore);
+        QCOMPARE(ImportCommand::resultText(import.run(other)), QStringLiteral("10 rows imported, 0 already present"));
+        QCOMPARE(held(alike), original);
+        // And recognised as present a second time, NULL apart from empty text.
+        QCOMPARE(ImportCommand::resultText(import.run(other)), QStringLiteral("0 rows imported, 10 already present"));
+
+        // Into the database in use, through File, Import: what its text columns make of each
+        // value, as SQLite's own copy does (numbers become their text there; NULL stays NULL).
+        const QString reference = d.h.dir.filePath("reference.mdb");
+        Store::createIfMissing(reference);
+        copiedBySqlite(reference);
+        d.h.prompter.fileAnswers << other;
+        d.action("mnuFileImport")->trigger();
+        QCOMPARE(d.h.prompter.texts(Prompt::Message), QStringList{"10 rows imported, 0 already present"});
+        QCOMPARE(held(d.h.path()), held(reference));
+        QVERIFY(held(d.h.path()).contains("text 'OlObjT'|text 'none'|null NULL"));
+        QVERIFY(held(d.h.path()).contains("null NULL|text 'no object'|text 'x'"));
+        d.h.prompter.fileAnswers << other;
+        d.action("mnuFileImport")->trigger();
+        QCOMPARE(d.h.prompter.texts(Prompt::Message).last(), QStringLiteral("0 rows imported, 10 already present"));
+        QCOMPARE(bytesOf(other), before);
+    }
+
     // A long import shows a progress window naming the file; its Cancel leaves the database
     // as it was and says nothing was imported.
     void shouldCallOffALongImportFromItsProgressWindow() {

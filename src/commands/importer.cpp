@@ -15,12 +15,17 @@ bool isSqlite(const QString& path) {
     return f.open(QIODevice::ReadOnly) && f.read(16) == QByteArray("SQLite format 3\0", 16);
 }
 
-QString column(const SQLite::Column& c) {
-    const char* utf8 = c.getText(nullptr);
-    return utf8 ? QString::fromUtf8(utf8, c.getBytes()) : QString();
+// The value as the file holds it: NULL, a number, bytes or text.
+QVariant value(const SQLite::Column& c) {
+    if (c.isNull()) return {};
+    if (c.isInteger()) return QVariant::fromValue(qint64(c.getInt64()));
+    if (c.isFloat()) return c.getDouble();
+    if (c.isBlob()) return QByteArray(static_cast<const char*>(c.getBlob()), c.getBytes());
+    const char* utf8 = c.getText(); // before its length, which is only then that of the UTF-8 form
+    return QString::fromUtf8(utf8, c.getBytes());
 }
 
-QList<Row> readOlvFile(const QString& path, const std::function<bool(double)>& progress) {
+QList<TypedRow> readOlvFile(const QString& path, const std::function<bool(double)>& progress) {
     try {
         // Read-only: the other file is never written, not even with indexes.
         SQLite::Database db(path.toStdString(), SQLite::OPEN_READONLY, 5000);
@@ -33,10 +38,10 @@ QList<Row> readOlvFile(const QString& path, const std::function<bool(double)>& p
             total = std::max<qint64>(count.getColumn(0).getInt64(), 1);
         }
         SQLite::Statement q(db, "SELECT O, P, V FROM DATA ORDER BY rowid");
-        QList<Row> rows;
+        QList<TypedRow> rows;
         while (q.executeStep()) {
             if (progress && rows.size() % 1000 == 0 && !progress(double(rows.size()) / double(total))) throw Cancelled();
-            rows.push_back({column(q.getColumn(0)), column(q.getColumn(1)), column(q.getColumn(2))});
+            rows.push_back({value(q.getColumn(0)), value(q.getColumn(1)), value(q.getColumn(2))});
         }
         return rows;
     } catch (const SQLite::Exception& e) {
@@ -51,7 +56,7 @@ QString ImportCommand::resultText(const Result& r) {
     return QStringLiteral("%1 rows imported, %2 already present").arg(r.imported).arg(r.present);
 }
 
-QList<Row> ImportCommand::readRows(const QString& path, const std::function<bool(double)>& progress) {
+QList<TypedRow> ImportCommand::readRows(const QString& path, const std::function<bool(double)>& progress) {
     const QFileInfo info(path);
     if (!info.exists()) throw StoreError(path, QStringLiteral("the file does not exist"));
     if (!info.isFile() || !info.isReadable()) throw StoreError(path, QStringLiteral("the file cannot be opened"));
@@ -64,7 +69,7 @@ QList<Row> ImportCommand::readRows(const QString& path, const std::function<bool
         path.toStdString(), [&](double share) { return !progress || progress(share); }, error, stopped);
     if (stopped) throw Cancelled();
     if (!error.empty()) throw StoreError(path, QString::fromStdString(error));
-    QList<Row> rows;
+    QList<TypedRow> rows;
     rows.reserve(qsizetype(cells.size()));
     for (const jetfile::Cells& c : cells)
         rows.push_back({QString::fromStdString(c.o), QString::fromStdString(c.p), QString::fromStdString(c.v)});
@@ -80,7 +85,7 @@ ImportCommand::Result ImportCommand::run(const QString& path, const std::functio
     const QString source = QFileInfo(path).canonicalFilePath();
     if (!source.isEmpty() && source == QFileInfo(m_store.path()).canonicalFilePath())
         throw StoreError(path, QStringLiteral("it is the database in use, which holds its rows already"));
-    const QList<Row> rows = readRows(path, half(0.0));
+    const QList<TypedRow> rows = readRows(path, half(0.0));
     Result result;
     result.imported = db.addMissing(rows, half(0.5));
     result.present = rows.size() - result.imported;

@@ -16,9 +16,10 @@ public:
 
     explicit ImportCommand(const Store& store) : m_store(store) {}
 
-    // The rows of the other file's table DATA, in the order stored. Throws StoreError naming
-    // that file when it cannot be used, Cancelled when progress says stop.
-    static QList<Row> readRows(const QString& path, const std::function<bool(double)>& progress = {});
+    // The rows of the other file's table DATA, in the order stored, each value as stored there
+    // (a Jet file's come as text). Throws StoreError naming that file when it cannot be used,
+    // Cancelled when progress says stop.
+    static QList<TypedRow> readRows(const QString& path, const std::function<bool(double)>& progress = {});
     // Reads the other file, then adds what the database in use lacks in one transaction.
     // Reading takes the first half of the progress, adding the second.
     Result run(const QString& path, const std::function<bool(double)>& progress = {});

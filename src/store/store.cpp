@@ -881,7 +881,8 @@ bool Database::removeRow(const StoredRow& was) {
     });
 }
 
-void Database::insertAll(const QList<Row>& rows, const std::function<bool(double)>& progress) {
+template <class Rows, class Bind>
+void Database::insertRows(const Rows& rows, Bind&& bind, const std::function<bool(double)>& progress) {
     // Builds limited to fewer bound values get smaller batches.
     const qsizetype batch =
         std::clamp<qsizetype>(sqlite3_limit(m_db->getHandle(), SQLITE_LIMIT_VARIABLE_NUMBER, -1) / 3, 1, 500);
@@ -894,38 +895,106 @@ void Database::insertAll(const QList<Row>& rows, const std::function<bool(double
         if (progress && !progress(double(first) / double(rows.size()))) throw Cancelled();
         const qsizetype n = std::min(batch, rows.size() - first);
         SQLite::Statement& q = statementFor(n);
-        for (qsizetype i = 0; i < n; ++i) {
-            const Row& row = rows[first + i];
-            q.bind(int(3 * i + 1), row.o.toStdString());
-            q.bind(int(3 * i + 2), row.p.toStdString());
-            q.bind(int(3 * i + 3), row.v.toStdString());
-        }
+        for (qsizetype i = 0; i < n; ++i) bind(q, int(3 * i + 1), rows[first + i]);
         q.exec();
     }
+}
+
+void Database::insertAll(const QList<Row>& rows, const std::function<bool(double)>& progress) {
+    insertRows(
+        rows,
+        [](SQLite::Statement& q, int at, const Row& row) {
+            q.bind(at, row.o.toStdString());
+            q.bind(at + 1, row.p.toStdString());
+            q.bind(at + 2, row.v.toStdString());
+        },
+        progress);
+}
+
+namespace {
+// As held: NULL, a number of either kind, bytes or text.
+void bindValue(SQLite::Statement& q, int index, const QVariant& value) {
+    switch (value.typeId()) {
+    case QMetaType::UnknownType: q.bind(index); break;
+    case QMetaType::LongLong: q.bind(index, static_cast<int64_t>(value.toLongLong())); break;
+    case QMetaType::Double: q.bind(index, value.toDouble()); break;
+    case QMetaType::QByteArray: {
+        const QByteArray bytes = value.toByteArray();
+        q.bind(index, bytes.constData(), int(bytes.size()));
+        break;
+    }
+    default: q.bind(index, value.toString().toStdString()); break;
+    }
+}
+
+// A value as Olv shows it, the way SQLite gives it as text; null for NULL.
+QString shownAs(const QVariant& value) {
+    switch (value.typeId()) {
+    case QMetaType::UnknownType: return QString();
+    case QMetaType::LongLong: return QString::number(value.toLongLong());
+    case QMetaType::Double: {
+        char* text = sqlite3_mprintf("%!.15g", value.toDouble()); // as SQLite turns a real into text
+        const QString shown = QString::fromUtf8(text);
+        sqlite3_free(text);
+        return shown;
+    }
+    case QMetaType::QByteArray: return QString::fromUtf8(value.toByteArray());
+    default: {
+        QString text = value.toString();
+        if (text.isNull()) text = QLatin1String(""); // text, even when empty, is no NULL
+        return text;
+    }
+    }
+}
+} // namespace
+
+void Database::insertAll(const QList<TypedRow>& rows, const std::function<bool(double)>& progress) {
+    insertRows(
+        rows,
+        [](SQLite::Statement& q, int at, const TypedRow& row) {
+            bindValue(q, at, row.o);
+            bindValue(q, at + 1, row.p);
+            bindValue(q, at + 2, row.v);
+        },
+        progress);
 }
 
 void Database::appendAll(const QList<Row>& rows) {
     writing([&] { insertAll(rows); });
 }
 
-qint64 Database::addMissing(const QList<Row>& rows, const std::function<bool(double)>& progress) {
+qint64 Database::addMissing(const QList<TypedRow>& rows, const std::function<bool(double)>& progress) {
     return writing([&] {
-        // Rows are compared exactly as stored, object by object: what each object holds now,
-        // less what earlier rows of the list were matched against. Matching takes the first half
-        // of the progress, adding the second.
-        QHash<QString, QHash<QString, int>> held; // identifier -> P and V -> count
-        const auto key = [](const Row& r) { return r.p + QChar(0) + r.v; };
-        QList<Row> missing;
+        // Rows are compared exactly as shown, NULL apart from empty text, object by object: what
+        // each object holds now, less what earlier rows of the list were matched against.
+        // Matching takes the first half of the progress, adding the second.
+        const auto field = [](const QString& text) { return text.isNull() ? QString(QChar(1)) : QChar(2) + text; };
+        const auto key = [&](const QString& o, const QString& p, const QString& v) {
+            return field(o) + QChar(0) + field(p) + QChar(0) + field(v);
+        };
+        // The rows of an object, or of none (O is NULL).
+        const auto storedRowsOfObject = [&](const QString& o) {
+            if (!o.isNull()) return storedRowsOf(o);
+            QList<StoredRow> rows;
+            SQLite::Statement& q = statement("SELECT rowid, O, P, V FROM DATA WHERE O IS NULL ORDER BY rowid");
+            while (q.executeStep())
+                rows.push_back({q.getColumn(0).getInt64(), {QString(), text(q.getColumn(2)), text(q.getColumn(3))}});
+            q.tryReset();
+            return rows;
+        };
+        QHash<QString, QHash<QString, int>> held; // identifier -> row -> count
+        QList<TypedRow> missing;
         for (qsizetype i = 0; i < rows.size(); ++i) {
             if (progress && i % 500 == 0 && !progress(double(i) / double(rows.size()) / 2)) throw Cancelled();
-            const Row& r = rows[i];
-            auto object = held.find(r.o);
+            const TypedRow& r = rows[i];
+            const QString o = shownAs(r.o);
+            auto object = held.find(field(o));
             if (object == held.end()) {
-                object = held.insert(r.o, {});
-                for (const StoredRow& s : storedRowsOf(r.o))
-                    if (s.row.o == r.o) ++(*object)[key(s.row)];
+                object = held.insert(field(o), {});
+                for (const StoredRow& s : storedRowsOfObject(o))
+                    if (field(s.row.o) == field(o)) ++(*object)[key(s.row.o, s.row.p, s.row.v)];
             }
-            int& count = (*object)[key(r)];
+            int& count = (*object)[key(o, shownAs(r.p), shownAs(r.v))];
             if (count > 0) {
                 --count;
                 continue;
@@ -936,6 +1005,13 @@ qint64 Database::addMissing(const QList<Row>& rows, const std::function<bool(dou
         if (progress && !progress(1.0)) throw Cancelled();
         return qint64(missing.size());
     });
+}
+
+qint64 Database::addMissing(const QList<Row>& rows, const std::function<bool(double)>& progress) {
+    QList<TypedRow> typed;
+    typed.reserve(rows.size());
+    for (const Row& r : rows) typed.push_back({r.o, r.p, r.v});
+    return addMissing(typed, progress);
 }
 
 QString Database::createObject(Clock& clock,

@@ -9,6 +9,7 @@
 #include <QSet>
 #include <QString>
 #include <QStringList>
+#include <QVariant>
 #include <functional>
 #include <map>
 #include <memory>
@@ -37,6 +38,13 @@ inline const QString kNotAvailable = QStringLiteral("N/A");
 struct Row {
     QString o, p, v;
     bool operator==(const Row&) const = default;
+};
+
+// A row with its fields as a database file holds them: a null QVariant for NULL, else text
+// (QString), a whole number (qint64), a real one (double) or bytes (QByteArray). File, Import
+// copies rows this way, so that NULL stays NULL and a number stays a number.
+struct TypedRow {
+    QVariant o, p, v;
 };
 
 // A row as read, with the number SQLite knows it by: DATA has no key and may hold the same row
@@ -145,6 +153,8 @@ public:
     // Adds the rows the file lacks, matched as a multiset: a row given n times that the file
     // holds m times is added max(0, n - m) times. All or nothing; progress gets the share done
     // and answers false to call it off (Cancelled). Answers how many rows were added.
+    qint64 addMissing(const QList<TypedRow>& rows, const std::function<bool(double)>& progress = {});
+    // The same for rows of text.
     qint64 addMissing(const QList<Row>& rows, const std::function<bool(double)>& progress = {});
     void append(const QString& o, const QString& p, const QString& v) { appendAll({{o, p, v}}); }
     // Makes a new object in one write transaction: picks a free identifier, asks rowsFor for
@@ -170,6 +180,10 @@ private:
     // gathered at the end of every statement, so one row per statement is several times slower.
     // progress as for addMissing.
     void insertAll(const QList<Row>& rows, const std::function<bool(double)>& progress = {});
+    void insertAll(const QList<TypedRow>& rows, const std::function<bool(double)>& progress = {});
+    // bind(statement, first parameter, row) binds one row's three values.
+    template <class Rows, class Bind>
+    void insertRows(const Rows& rows, Bind&& bind, const std::function<bool(double)>& progress);
 
     QString m_path;
     std::unique_ptr<SQLite::Database> m_db;
