@@ -247,6 +247,39 @@ private slots:
         QCOMPARE(bytesOf(other), before);
     }
 
+    // The progress window comes up after the usual moment whatever the import is doing, even
+    // before a row is read: here the other file is held by another program, which lets go once
+    // the window is seen.
+    void shouldShowProgressWhileTheOtherFileIsStillBusy() {
+        MainWindowDriver d;
+        const QString other = d.h.dir.filePath("busy.mdb");
+        Store::createIfMissing(other);
+        QList<Row> rows;
+        for (int i = 0; i < 2000; ++i) rows.push_back({QStringLiteral("OlObjB%1").arg(i / 4), kName, QString::number(i)});
+        Store(other).open().appendAll(rows);
+        SQLite::Database writer(other.toStdString(), SQLite::OPEN_READWRITE);
+        writer.exec("BEGIN EXCLUSIVE");
+        bool locked = true, shownWhileLocked = false;
+        QTimer watch;
+        connect(&watch, &QTimer::timeout, this, [&] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (qobject_cast<QProgressDialog*>(w) && w->isVisible() && locked) {
+                    shownWhileLocked = true;
+                    writer.exec("COMMIT");
+                    locked = false;
+                }
+        });
+        watch.start(5);
+        d.h.prompter.fileAnswers << other;
+        d.action("mnuFileImport")->trigger();
+        watch.stop();
+        if (locked) writer.exec("COMMIT");
+        QVERIFY(shownWhileLocked);
+        QCOMPARE(d.h.prompter.texts(Prompt::Error), QStringList());
+        QCOMPARE(d.h.prompter.texts(Prompt::Message), QStringList{"2000 rows imported, 0 already present"});
+        QCOMPARE(d.h.rowCount(), 2000);
+    }
+
     // A long import shows a progress window naming the file; its Cancel leaves the database
     // as it was and says nothing was imported.
     void shouldCallOffALongImportFromItsProgressWindow() {

@@ -8,7 +8,11 @@
 #include <QLocale>
 #include <QProgressDialog>
 #include <QTimer>
+#include <algorithm>
 #include <atomic>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
 #include <thread>
 
 namespace olv {
@@ -66,6 +70,43 @@ bool LongWork::poll() {
     QCoreApplication::processEvents(m_dialog ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents);
     if (m_dialog && m_dialog->wasCanceled()) m_cancelled = true;
     return !m_cancelled;
+}
+
+void LongWork::runOffThread(const std::function<void(const Progress&)>& work) {
+    std::atomic<int> permille{-1};
+    std::atomic<bool> cancel{false};
+    std::mutex mutex;
+    std::condition_variable ended;
+    bool finished = false;
+    std::exception_ptr failure;
+    std::thread worker([&] {
+        try {
+            work([&](double share) {
+                permille = int(std::clamp(share, 0.0, 1.0) * 1000);
+                return !cancel.load();
+            });
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        const std::lock_guard lock(mutex);
+        finished = true;
+        ended.notify_all();
+    });
+    for (;;) {
+        {
+            std::unique_lock lock(mutex);
+            if (ended.wait_for(lock, std::chrono::milliseconds(kPollEveryMs), [&] { return finished; })) break;
+        }
+        if (cancel) {
+            // Called off: painting goes on until the work notices.
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+            continue;
+        }
+        if (const int done = permille; done >= 0) setShare(done / 1000.0);
+        if (!poll()) cancel = true;
+    }
+    worker.join();
+    if (failure) std::rethrow_exception(failure);
 }
 
 bool makeIndexesWithProgress(QWidget* parent, Prompter& prompter, const IndexRepair& repair) {

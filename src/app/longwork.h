@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QPointer>
 #include <QString>
+#include <functional>
 
 class QProgressDialog;
 class QWidget;
@@ -29,6 +30,12 @@ public:
     void setShare(double share) { m_share = share; }
     // Out of the way, e.g. before a question to the user; the next poll brings it back.
     void pause();
+    // Runs work on a thread of its own meanwhile, so that the progress window comes up on time
+    // and keeps painting whatever the work is doing (reading a large file, waiting for a busy
+    // one). work gets a function for the share done (0 to 1), which answers false once the user
+    // cancelled. What work throws is thrown here. work must not touch the windows.
+    using Progress = std::function<bool(double)>;
+    void runOffThread(const std::function<void(const Progress&)>& work);
 
 private:
     QWidget* m_parent;

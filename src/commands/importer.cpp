@@ -31,17 +31,20 @@ QList<TypedRow> readOlvFile(const QString& path, const std::function<bool(double
         SQLite::Database db(path.toStdString(), SQLite::OPEN_READONLY, 5000);
         SQLite::Statement names(db, "SELECT name FROM sqlite_master WHERE type = 'table' AND name = 'DATA' COLLATE NOCASE");
         if (!names.executeStep()) throw StoreError(path, QStringLiteral("it has no table DATA"));
-        qint64 total = 1;
+        // Progress goes by row number, read in order: the last one is found at once, where
+        // counting the rows would read the whole table before the first is copied.
+        double last = 1;
         {
-            SQLite::Statement count(db, "SELECT count(*) FROM DATA");
-            count.executeStep();
-            total = std::max<qint64>(count.getColumn(0).getInt64(), 1);
+            SQLite::Statement q(db, "SELECT max(rowid) FROM DATA");
+            if (q.executeStep()) last = std::max(1.0, double(q.getColumn(0).getInt64()));
         }
-        SQLite::Statement q(db, "SELECT O, P, V FROM DATA ORDER BY rowid");
+        SQLite::Statement q(db, "SELECT rowid, O, P, V FROM DATA ORDER BY rowid");
         QList<TypedRow> rows;
         while (q.executeStep()) {
-            if (progress && rows.size() % 1000 == 0 && !progress(double(rows.size()) / double(total))) throw Cancelled();
-            rows.push_back({value(q.getColumn(0)), value(q.getColumn(1)), value(q.getColumn(2))});
+            if (progress && rows.size() % 1000 == 0 &&
+                !progress(std::clamp(double(q.getColumn(0).getInt64()) / last, 0.0, 1.0)))
+                throw Cancelled();
+            rows.push_back({value(q.getColumn(1)), value(q.getColumn(2)), value(q.getColumn(3))});
         }
         return rows;
     } catch (const SQLite::Exception& e) {
@@ -77,13 +80,17 @@ QList<TypedRow> ImportCommand::readRows(const QString& path, const std::function
 }
 
 ImportCommand::Result ImportCommand::run(const QString& path, const std::function<bool(double)>& progress) {
+    // The database in use first: when it cannot be used, the other file need not be read.
+    Database db = m_store.open();
+    return run(db, path, progress);
+}
+
+ImportCommand::Result ImportCommand::run(Database& db, const QString& path, const std::function<bool(double)>& progress) {
     const auto half = [&](double base) {
         return [&progress, base](double share) { return !progress || progress(base + share / 2); };
     };
-    // The database in use first: when it cannot be used, the other file need not be read.
-    Database db = m_store.open();
     const QString source = QFileInfo(path).canonicalFilePath();
-    if (!source.isEmpty() && source == QFileInfo(m_store.path()).canonicalFilePath())
+    if (!source.isEmpty() && source == QFileInfo(db.path()).canonicalFilePath())
         throw StoreError(path, QStringLiteral("it is the database in use, which holds its rows already"));
     const QList<TypedRow> rows = readRows(path, half(0.0));
     Result result;

@@ -23,6 +23,9 @@ public:
     // Reads the other file, then adds what the database in use lacks in one transaction.
     // Reading takes the first half of the progress, adding the second.
     Result run(const QString& path, const std::function<bool(double)>& progress = {});
+    // The same into a database already open, e.g. by a window before the work goes to a thread
+    // of its own (opening may ask the user to let the search indexes be made).
+    static Result run(Database& db, const QString& path, const std::function<bool(double)>& progress = {});
 
 private:
     const Store& m_store;

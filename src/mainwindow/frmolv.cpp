@@ -533,10 +533,8 @@ void frmOlv::mnuFileImport_Click() {
     ImportCommand::Result result;
     if (!guarded([&] {
             LongWork work(this, QStringLiteral("Importing %1 ...").arg(QDir::toNativeSeparators(chosen)));
-            result = ImportCommand(m_ctx.store).run(chosen, [&](double share) {
-                work.setShare(share);
-                return work.poll();
-            });
+            Database db = m_ctx.store.open(); // here: it may show the window that makes indexes
+            work.runOffThread([&](const LongWork::Progress& progress) { result = ImportCommand::run(db, chosen, progress); });
         }))
         return;
     m_ctx.prompter->message(this, ImportCommand::resultText(result));
