@@ -21,6 +21,7 @@
 #include "editing/frmdataentry.h"
 #include "objecttree.h"
 #include "platform/clipboard.h"
+#include "platform/picture.h"
 #include "platform/prompter.h"
 #include "platform/shell.h"
 #include "views/frmcardview.h"
@@ -33,7 +34,6 @@
 #include <QFrame>
 #include <QGroupBox>
 #include <QHeaderView>
-#include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -457,15 +457,11 @@ void frmOlv::flxDATA_DblClick(int row) {
 }
 
 void frmOlv::showPicture(const QString& path) {
-    QImageReader reader(path);
-    reader.setAutoTransform(true);
-    // Never kept larger than the screen: a camera's photo would otherwise hold a hundred MB.
+    // Never kept larger than the screen, whichever way round it is shown.
     const int most = std::max(screen()->availableSize().width(), screen()->availableSize().height());
-    if (const QSize full = reader.size(); full.width() > most || full.height() > most)
-        reader.setScaledSize(full.scaled(most, most, Qt::KeepAspectRatio));
     // One that cannot be read leaves the box as it was, shown: with the picture it had, which
     // after a click on any other row is none.
-    if (QImage read = reader.read(); !read.isNull()) {
+    if (QImage read = readPictureWithin(path, QSize(most, most)); !read.isNull()) {
         m_picture = std::move(read);
         fitPicture();
     }
