@@ -15,13 +15,12 @@
 #include "dialogs/frmnewcollection.h"
 #include "dialogs/frmnewimage.h"
 #include "dialogs/frmrichtextnote.h"
-#include "richtext/rtf.h"
 #include "dialogs/frmnewobjectclass.h"
 #include "dialogs/frmnewurl.h"
 #include "editing/frmdataentry.h"
 #include "objecttree.h"
+#include "previewpane.h"
 #include "platform/clipboard.h"
-#include "platform/picture.h"
 #include "platform/prompter.h"
 #include "platform/shell.h"
 #include "views/frmcardview.h"
@@ -38,14 +37,11 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QScreen>
 #include <QScrollBar>
 #include <QTableWidget>
 #include <QTextEdit>
-#include <QThreadPool>
 
 #include <algorithm>
-#include <memory>
 
 namespace olv {
 
@@ -81,20 +77,8 @@ public:
 frmOlv::frmOlv(Context& context, QWidget* parent) : QMainWindow(parent), m_ctx(context) {
     setObjectName(QStringLiteral("frmOlv"));
     setWindowTitle(QStringLiteral("Olv :: Olvarion"));
-    m_noteReaders = new QThreadPool(this);
-    m_noteReaders->setObjectName(QStringLiteral("noteReaders"));
-    m_noteReaders->setMaxThreadCount(2); // a later note need not wait for a long one before it
     buildControls();
     buildMenus();
-}
-
-frmOlv::~frmOlv() {
-    // Reads still under way report back to this window: wait for them, and take what they
-    // bring so that nothing is left behind.
-    ++m_noteWanted;
-    m_noteReaders->clear();
-    m_noteReaders->waitForDone();
-    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
 }
 
 void frmOlv::buildControls() {
@@ -171,15 +155,9 @@ void frmOlv::buildControls() {
     cmdLinking->setGeometry(twRect(3240, 7320, 1935, 255));
     connect(cmdLinking, &QPushButton::clicked, this, &frmOlv::cmdFindLinkingObjects_Click);
 
-    m_Image1 = named(new QLabel(client), "Image1", "picture preview");
-    m_Image1->setGeometry(twRect(5400, 4080, 3855, 3375));
-    m_Image1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    m_Image1->hide();
-
-    m_rtbNote = named(new QTextEdit(client), "rtbNote", "note preview");
-    m_rtbNote->setGeometry(twRect(5400, 4200, 3855, 3135));
-    m_rtbNote->setReadOnly(true);
-    m_rtbNote->hide();
+    m_previews = new PreviewPane(client);
+    m_previews->pictureBox()->setGeometry(twRect(5400, 4080, 3855, 3375));
+    m_previews->noteBox()->setGeometry(twRect(5400, 4200, 3855, 3135));
 
     // The second search pane and the two spare buttons are never in use; they are kept hidden.
     auto txtFind2 = named(new QLineEdit(QStringLiteral("find"), client), "txtFind2", "second search text");
@@ -329,8 +307,7 @@ void frmOlv::cmdFindLinkingObjects_Click() {
 
 void frmOlv::trvDATA_NodeClick(QTreeWidgetItem* node) {
     // The previews go with the rows they came from: a picture of another object would mislead.
-    hidePicture();
-    hideNote();
+    m_previews->clear();
     {
         // Emptying the grid moves its current cell; that is no preview asked for.
         const QSignalBlocker quiet(m_flxDATA);
@@ -387,64 +364,13 @@ void frmOlv::flxDATA_Click(int row) {
     const QString upper = value.toUpper();
     if (upper.endsWith(QLatin1String(".GIF")) || upper.endsWith(QLatin1String(".JPG")) ||
         upper.endsWith(QLatin1String(".BMP"))) {
-        showPicture(value);
+        m_previews->showPicture(value);
     } else {
-        hidePicture();
+        m_previews->hidePicture();
     }
     // The stored text names the file: file names are case-sensitive here.
-    if (upper.endsWith(QLatin1String(".RTF"))) readNote(value);
-    else hideNote();
-}
-
-void frmOlv::hidePicture() {
-    m_Image1->clear();
-    m_picture = QImage();
-    m_Image1->hide();
-}
-
-void frmOlv::hideNote() {
-    ++m_noteWanted; // a note still being read is no longer wanted
-    m_noteReaders->clear();
-    m_rtbNote->clear();
-    m_rtbNote->setPlaceholderText(QString());
-    m_rtbNote->hide();
-}
-
-void frmOlv::readNote(const QString& path) {
-    hideNote();
-    const quint64 wanted = m_noteWanted;
-    // Read beside the window, which keeps painting and answering meanwhile: a note may be as
-    // long as 64 MB. The box shows that it is coming.
-    m_rtbNote->setPlaceholderText(QStringLiteral("Reading the note ..."));
-    m_rtbNote->show();
-    m_noteReaders->start([this, path, wanted, font = m_rtbNote->font(), home = thread()] {
-        // Read into a document of its own and handed over whole: the box then lays out only
-        // what it shows and the rest a piece at a time, so a long note opens at once.
-        auto doc = new QTextDocument;
-        doc->setDefaultFont(font);
-        const bool read = rtf::load(path, *doc);
-        doc->moveToThread(home);
-        QMetaObject::invokeMethod(this, [this, wanted, doc, read] { noteRead(wanted, doc, read); },
-                                  Qt::QueuedConnection);
-    });
-}
-
-void frmOlv::noteRead(quint64 wanted, QTextDocument* doc, bool read) {
-    std::unique_ptr<QTextDocument> owned(doc);
-    // A later click asked for another note, or for none.
-    if (wanted != m_noteWanted) return;
-    m_rtbNote->setPlaceholderText(QString());
-    // A note that cannot be read leaves the box empty and hidden.
-    if (!read) {
-        m_rtbNote->hide();
-        return;
-    }
-    // The box deletes its first document itself; later ones are ours.
-    owned.release()->setParent(m_rtbNote);
-    QTextDocument* shown = m_rtbNote->document();
-    const bool ours = shown->parent() == m_rtbNote;
-    m_rtbNote->setDocument(doc);
-    if (ours) delete shown;
+    if (upper.endsWith(QLatin1String(".RTF"))) m_previews->readNote(value);
+    else m_previews->hideNote();
 }
 
 void frmOlv::flxDATA_DblClick(int row) {
@@ -454,30 +380,6 @@ void frmOlv::flxDATA_DblClick(int row) {
     if (upper.startsWith(QLatin1String("HTTP://")) || upper.startsWith(QLatin1String("HTTPS://")))
         m_ctx.shell->open(value);
     if (upper.endsWith(QLatin1String(".RTF"))) m_ctx.shell->open(value);
-}
-
-void frmOlv::showPicture(const QString& path) {
-    // Never kept larger than the screen, whichever way round it is shown.
-    const int most = std::max(screen()->availableSize().width(), screen()->availableSize().height());
-    // One that cannot be read leaves the box as it was, shown: with the picture it had, which
-    // after a click on any other row is none.
-    if (QImage read = readPictureWithin(path, QSize(most, most)); !read.isNull()) {
-        m_picture = std::move(read);
-        fitPicture();
-    }
-    m_Image1->show();
-}
-
-void frmOlv::fitPicture() {
-    if (m_picture.isNull()) {
-        m_Image1->clear();
-        return;
-    }
-    // Shown as it is, or shrunk to the room there is; fitted again when the window grows.
-    QPixmap picture = QPixmap::fromImage(m_picture);
-    if (picture.width() > m_Image1->width() || picture.height() > m_Image1->height())
-        picture = picture.scaled(m_Image1->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation);
-    m_Image1->setPixmap(picture);
 }
 
 bool frmOlv::eventFilter(QObject* watched, QEvent* event) {
@@ -680,9 +582,8 @@ void frmOlv::resizeEvent(QResizeEvent* event) {
     m_fraDATA->setGeometry(twRect(120, 4080, 5175, 3135).adjusted(0, upper, left, extra.height()));
     m_flxDATA->setGeometry(twRect(120, 240, 4935, 2775).adjusted(0, 0, left, lower));
     sizeGridColumns();
-    m_Image1->setGeometry(twRect(5400, 4080, 3855, 3375).adjusted(left, -rise, extra.width(), extra.height()));
-    if (m_Image1->isVisible()) fitPicture();
-    m_rtbNote->setGeometry(twRect(5400, 4200, 3855, 3135).adjusted(left, -rise, extra.width(), extra.height()));
+    m_previews->pictureBox()->setGeometry(twRect(5400, 4080, 3855, 3375).adjusted(left, -rise, extra.width(), extra.height()));
+    m_previews->noteBox()->setGeometry(twRect(5400, 4200, 3855, 3135).adjusted(left, -rise, extra.width(), extra.height()));
     if (auto line = findChild<QWidget*>(QStringLiteral("Line1")))
         line->setGeometry(twRect(120, 840, 5175, 60).adjusted(0, 0, left, 0));
     if (auto related = findChild<QWidget*>(QStringLiteral("cmdFindLinkingObjects")))

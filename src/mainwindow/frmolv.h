@@ -7,33 +7,28 @@
 
 #include <optional>
 
-#include <QImage>
 #include <QMainWindow>
 
 class QAction;
 class QCheckBox;
 class QGroupBox;
-class QLabel;
 class QLineEdit;
 class QMenu;
 class QPushButton;
 class QTableWidget;
-class QTextDocument;
-class QTextEdit;
-class QThreadPool;
 class QTreeWidgetItem;
 
 namespace olv {
 
 class LongWork;
 class ObjectTree;
+class PreviewPane;
 class SearchCommand;
 
 class frmOlv : public QMainWindow {
     Q_OBJECT
 public:
     explicit frmOlv(Context& context, QWidget* parent = nullptr);
-    ~frmOlv() override;
 
     // Commands, named as the menu items and buttons that run them.
     void cmdFind_Click();
@@ -79,13 +74,6 @@ private:
     void buildControls();
     void sizeGridColumns();
     void buildMenus();
-    void showPicture(const QString& path);
-    void fitPicture();
-    void hidePicture();
-    // Reads the note on a thread of its own; the latest click's note is the one shown.
-    void readNote(const QString& path);
-    void noteRead(quint64 wanted, QTextDocument* doc, bool read);
-    void hideNote();
     // Runs a store command, telling the user when the file cannot be used.
     bool guarded(const std::function<void()>& command);
     // Runs work on the current search (the search box and "wildcards") with progress and
@@ -105,11 +93,7 @@ private:
     ObjectTree* m_trvDATA = nullptr;
     QGroupBox* m_fraDATA = nullptr;
     QTableWidget* m_flxDATA = nullptr;
-    QLabel* m_Image1 = nullptr;
-    QImage m_picture; // as read, before it is fitted to the preview
-    QTextEdit* m_rtbNote = nullptr;
-    QThreadPool* m_noteReaders = nullptr;
-    quint64 m_noteWanted = 0; // counts the clicks that show or hide a note
+    PreviewPane* m_previews = nullptr; // Image1 and rtbNote
     QMenu* m_treeMenu = nullptr;
     std::function<void()> m_quit; // none: the application ends
     bool m_exiting = false;
