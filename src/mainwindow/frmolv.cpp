@@ -354,46 +354,6 @@ void frmOlv::mnuT1OEditProperties_Click() {
     m_ctx.windows->open<frmDataEntry>([this] { return placedBeside(new frmDataEntry(m_ctx), this); });
 }
 
-static QString cellValue(QTableWidget* grid, int row) {
-    const QTableWidgetItem* item = grid->item(row, 1);
-    return item ? item->text() : QString();
-}
-
-void frmOlv::flxDATA_Click(int row) {
-    const QString value = cellValue(m_flxDATA, row);
-    const QString upper = value.toUpper();
-    if (upper.endsWith(QLatin1String(".GIF")) || upper.endsWith(QLatin1String(".JPG")) ||
-        upper.endsWith(QLatin1String(".BMP"))) {
-        m_previews->showPicture(value);
-    } else {
-        m_previews->hidePicture();
-    }
-    // The stored text names the file: file names are case-sensitive here.
-    if (upper.endsWith(QLatin1String(".RTF"))) m_previews->readNote(value);
-    else m_previews->hideNote();
-}
-
-void frmOlv::flxDATA_DblClick(int row) {
-    const QString value = cellValue(m_flxDATA, row);
-    const QString upper = value.toUpper();
-    // File names are case-sensitive here: the stored text is what gets opened.
-    if (upper.startsWith(QLatin1String("HTTP://")) || upper.startsWith(QLatin1String("HTTPS://")))
-        m_ctx.shell->open(value);
-    if (upper.endsWith(QLatin1String(".RTF"))) m_ctx.shell->open(value);
-}
-
-bool frmOlv::eventFilter(QObject* watched, QEvent* event) {
-    // Enter on a grid row opens it as a double-click would.
-    if (watched == m_flxDATA && event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && m_flxDATA->currentRow() >= 0) {
-            flxDATA_DblClick(m_flxDATA->currentRow());
-            return true;
-        }
-    }
-    return QMainWindow::eventFilter(watched, event);
-}
-
 void frmOlv::mnuT1OLoadLinkingObjects_Click() {
     const QString key = m_ctx.clipboard->text();
     QTreeWidgetItem* parent = m_trvDATA->node(key);
@@ -560,13 +520,6 @@ bool frmOlv::exitProgram() {
     if (m_quit) m_quit();
     else QCoreApplication::quit();
     return true;
-}
-
-void frmOlv::sizeGridColumns() {
-    // The designed widths; the value column grows with the grid.
-    const int grown = std::max(0, m_flxDATA->width() - tw(4935));
-    m_flxDATA->setColumnWidth(0, tw(1500));
-    m_flxDATA->setColumnWidth(1, tw(7000) + grown);
 }
 
 void frmOlv::resizeEvent(QResizeEvent* event) {
