@@ -1,0 +1,89 @@
+// The main window's Table, Card and Report: each works on the search as it stands in the search
+// box and "wildcards", with progress and Cancel.
+
+#include "frmolv.h"
+
+#include "app/longwork.h"
+#include "app/placement.h"
+#include "app/ui.h"
+#include "app/windowregistry.h"
+#include "commands/cards.h"
+#include "commands/report.h"
+#include "platform/prompter.h"
+#include "platform/shell.h"
+#include "views/frmcardview.h"
+#include "views/frmtableview.h"
+
+#include <QCheckBox>
+#include <QFileInfo>
+#include <QLineEdit>
+
+namespace olv {
+
+bool frmOlv::onCurrentSearch(const QString& what, const SearchWork& work) {
+    const QString text = m_txtFind->text();
+    const bool containing = m_chkWildCardFind->isChecked();
+    return guarded([&] {
+        LongWork progress(this, what);
+        work(text, containing, progress.keepGoing());
+    });
+}
+
+std::optional<ObjectTable> frmOlv::currentTable() {
+    ObjectTable table;
+    if (!onCurrentSearch(QStringLiteral("Building the table ..."), [&](const QString& text, bool containing, KeepGoing keepGoing) {
+            table = TableCommand(m_ctx.store, std::move(keepGoing)).build(text, containing);
+        }))
+        return std::nullopt;
+    return table;
+}
+
+void frmOlv::cmdTableView_Click() {
+    // Built anew from the search as it stands now; nothing of an open view is kept.
+    if (auto open = m_ctx.windows->find<frmTableView>()) open->close();
+    std::optional<ObjectTable> table = currentTable();
+    if (!table) return;
+    m_ctx.windows->open<frmTableView>([&] { return placedBeside(new frmTableView(m_ctx, std::move(*table)), this); });
+}
+
+void frmOlv::cmdCardView_Click() {
+    // Built anew from the search as it stands now, as the table view is.
+    if (auto open = m_ctx.windows->find<frmCardView>()) open->close();
+    QStringList ids;
+    if (!onCurrentSearch(QStringLiteral("Searching ..."), [&](const QString& text, bool containing, KeepGoing keepGoing) {
+            ids = CardCommand(m_ctx.store, std::move(keepGoing)).find(text, containing);
+        }))
+        return;
+    m_ctx.windows->open<frmCardView>([&] { return placedBeside(new frmCardView(m_ctx, std::move(ids)), this); });
+}
+
+void frmOlv::mnuReportCSV_Click() {
+    // The table view's columns and cells, identifiers as stored.
+    if (const std::optional<ObjectTable> table = currentTable()) frmTableView::saveAsCsv(this, m_ctx, *table);
+}
+
+void frmOlv::mnuReportHTML_Click() {
+    std::optional<Report> report;
+    if (!onCurrentSearch(QStringLiteral("Reading the report ..."), [&](const QString& text, bool containing, KeepGoing keepGoing) {
+            report = ReportCommand(m_ctx.store, std::move(keepGoing)).read(text, containing);
+        }))
+        return;
+    if (!report) return; // nothing matches: no dialog, no file, no word
+    const QString path = m_ctx.prompter->saveFileName(this, ReportCommand::kDialogTitle,
+                                                      QFileInfo(Store::defaultPath()).absolutePath(),
+                                                      ReportCommand::kFileName);
+    if (path.isEmpty()) return; // cancelled: nothing is written
+    QString failure;
+    {
+        BusyCursor busy;
+        failure = ReportCommand::write(path, *report);
+    }
+    if (!failure.isNull()) {
+        m_ctx.prompter->error(this, failure);
+        return;
+    }
+    m_ctx.prompter->message(this, ReportCommand::createdMessage(path));
+    m_ctx.shell->open(path);
+}
+
+} // namespace olv
