@@ -1,35 +1,17 @@
+// The main window's controls, menus and layout, and the guard every command runs in. What the
+// commands do is in the files beside this one: search and the tree, the grid, the views and
+// reports, and the File, Database and Help menus.
+
 #include "frmolv.h"
 
-#include "app/longwork.h"
-#include "app/placement.h"
 #include "app/ui.h"
-#include "about/frmabout.h"
-#include "app/windowregistry.h"
-#include "commands/cards.h"
-#include "commands/dataentry.h"
-#include "commands/importer.h"
-#include "commands/objects.h"
-#include "commands/properties.h"
-#include "commands/report.h"
 #include "commands/search.h"
-#include "dialogs/frmnewcollection.h"
-#include "dialogs/frmnewimage.h"
-#include "dialogs/frmrichtextnote.h"
-#include "dialogs/frmnewobjectclass.h"
-#include "dialogs/frmnewurl.h"
-#include "editing/frmdataentry.h"
 #include "objecttree.h"
-#include "previewpane.h"
-#include "platform/clipboard.h"
 #include "platform/prompter.h"
-#include "platform/shell.h"
-#include "views/frmcardview.h"
-#include "views/frmtableview.h"
+#include "previewpane.h"
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QCloseEvent>
-#include <QDir>
 #include <QFrame>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -275,72 +257,6 @@ bool frmOlv::guarded(const std::function<void()>& command) {
     return false;
 }
 
-void frmOlv::mnuFileDatabase_Click() {
-    const QString chosen = m_ctx.prompter->openFileName(this, QStringLiteral("Olv - Save Report"),
-                                                        QFileInfo(Store::defaultPath()).absolutePath(),
-                                                        QStringLiteral("Olv.mdb"));
-    // Cancel keeps the database in use.
-    if (!chosen.isEmpty()) m_ctx.store.setPath(chosen);
-}
-
-void frmOlv::mnuFileImport_Click() {
-    const QString chosen = m_ctx.prompter->openFileName(
-        this, QStringLiteral("Olv - Import"), QFileInfo(Store::defaultPath()).absolutePath(), QString(),
-        QStringLiteral("Olv databases (*.mdb *.db *.sqlite);;All files (*)"));
-    if (chosen.isEmpty()) return;
-    ImportCommand::Result result;
-    if (!guarded([&] {
-            LongWork work(this, QStringLiteral("Importing %1 ...").arg(QDir::toNativeSeparators(chosen)));
-            Database db = m_ctx.store.open(); // here: it may show the window that makes indexes
-            work.runOffThread([&](const LongWork::Progress& progress) { result = ImportCommand::run(db, chosen, progress); });
-        }))
-        return;
-    m_ctx.prompter->message(this, ImportCommand::resultText(result));
-}
-
-void frmOlv::mnuDBStats_Click() {
-    qint64 count = 0;
-    if (!guarded([&] {
-            LongWork work(this, QStringLiteral("Counting ..."));
-            Database db = m_ctx.store.open();
-            db.setKeepGoing(work.keepGoing());
-            count = db.countObjects();
-        }))
-        return;
-    m_ctx.prompter->message(this, QString::number(count) + QStringLiteral(" objects in the database"));
-}
-
-void frmOlv::mnuDBNewObject_Click() {
-    m_ctx.ownerObjectId.clear();
-    m_ctx.windows->open<frmNewObjectClass>([this] { return new frmNewObjectClass(m_ctx); });
-}
-
-void frmOlv::mnuDBNewCollection_Click() {
-    m_ctx.windows->open<frmNewCollection>([this] { return new frmNewCollection(m_ctx); });
-}
-
-void frmOlv::mnuDBNewURL_Click() {
-    m_ctx.windows->open<frmNewURL>([this] { return new frmNewURL(m_ctx); });
-}
-
-void frmOlv::mnuHelpAbout_Click() {
-    m_ctx.windows->open<frmAbout>([this] { return new frmAbout(m_ctx); });
-}
-
-void frmOlv::mnuFileExit_Click() { exitProgram(); }
-
-bool frmOlv::exitProgram() {
-    if (m_exiting) return true;
-    m_exiting = true;
-    if (!m_ctx.windows->unloadAllBut(this)) {
-        m_exiting = false;
-        return false;
-    }
-    if (m_quit) m_quit();
-    else QCoreApplication::quit();
-    return true;
-}
-
 void frmOlv::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
     const QSize extra = centralWidget()->size() - centralWidget()->minimumSize();
@@ -360,11 +276,6 @@ void frmOlv::resizeEvent(QResizeEvent* event) {
         line->setGeometry(twRect(120, 840, 5175, 60).adjusted(0, 0, left, 0));
     if (auto related = findChild<QWidget*>(QStringLiteral("cmdFindLinkingObjects")))
         related->move(tw(3240) + left, tw(7320) + extra.height());
-}
-
-void frmOlv::closeEvent(QCloseEvent* event) {
-    if (exitProgram()) event->accept();
-    else event->ignore();
 }
 
 } // namespace olv

@@ -1,6 +1,9 @@
 #pragma once
 // The main window: search boxes, the object tree, the property grid with its previews, the menus
-// and every command that starts from them.
+// and every command that starts from them. One class in several files, one for each job:
+// frmolv.cpp (controls, menus, layout), frmolv_search.cpp (search, tree and the tree's menu),
+// frmolv_grid.cpp, frmolv_views.cpp (Table, Card, Report) and frmolv_file.cpp (File, Database,
+// Help, Exit); the previews are a pane of their own.
 
 #include "app/context.h"
 #include "commands/tableview.h"

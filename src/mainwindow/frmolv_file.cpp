@@ -1,0 +1,92 @@
+// The main window's File, Database and Help menus, and Exit, which closing the window also does.
+
+#include "frmolv.h"
+
+#include "about/frmabout.h"
+#include "app/longwork.h"
+#include "app/windowregistry.h"
+#include "commands/importer.h"
+#include "dialogs/frmnewcollection.h"
+#include "dialogs/frmnewobjectclass.h"
+#include "dialogs/frmnewurl.h"
+#include "platform/prompter.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
+namespace olv {
+
+void frmOlv::mnuFileDatabase_Click() {
+    const QString chosen = m_ctx.prompter->openFileName(this, QStringLiteral("Olv - Save Report"),
+                                                        QFileInfo(Store::defaultPath()).absolutePath(),
+                                                        QStringLiteral("Olv.mdb"));
+    // Cancel keeps the database in use.
+    if (!chosen.isEmpty()) m_ctx.store.setPath(chosen);
+}
+
+void frmOlv::mnuFileImport_Click() {
+    const QString chosen = m_ctx.prompter->openFileName(
+        this, QStringLiteral("Olv - Import"), QFileInfo(Store::defaultPath()).absolutePath(), QString(),
+        QStringLiteral("Olv databases (*.mdb *.db *.sqlite);;All files (*)"));
+    if (chosen.isEmpty()) return;
+    ImportCommand::Result result;
+    if (!guarded([&] {
+            LongWork work(this, QStringLiteral("Importing %1 ...").arg(QDir::toNativeSeparators(chosen)));
+            Database db = m_ctx.store.open(); // here: it may show the window that makes indexes
+            work.runOffThread([&](const LongWork::Progress& progress) { result = ImportCommand::run(db, chosen, progress); });
+        }))
+        return;
+    m_ctx.prompter->message(this, ImportCommand::resultText(result));
+}
+
+void frmOlv::mnuFileExit_Click() { exitProgram(); }
+
+bool frmOlv::exitProgram() {
+    if (m_exiting) return true;
+    m_exiting = true;
+    if (!m_ctx.windows->unloadAllBut(this)) {
+        m_exiting = false;
+        return false;
+    }
+    if (m_quit) m_quit();
+    else QCoreApplication::quit();
+    return true;
+}
+
+void frmOlv::closeEvent(QCloseEvent* event) {
+    if (exitProgram()) event->accept();
+    else event->ignore();
+}
+
+void frmOlv::mnuDBStats_Click() {
+    qint64 count = 0;
+    if (!guarded([&] {
+            LongWork work(this, QStringLiteral("Counting ..."));
+            Database db = m_ctx.store.open();
+            db.setKeepGoing(work.keepGoing());
+            count = db.countObjects();
+        }))
+        return;
+    m_ctx.prompter->message(this, QString::number(count) + QStringLiteral(" objects in the database"));
+}
+
+void frmOlv::mnuDBNewObject_Click() {
+    m_ctx.ownerObjectId.clear();
+    m_ctx.windows->open<frmNewObjectClass>([this] { return new frmNewObjectClass(m_ctx); });
+}
+
+void frmOlv::mnuDBNewCollection_Click() {
+    m_ctx.windows->open<frmNewCollection>([this] { return new frmNewCollection(m_ctx); });
+}
+
+void frmOlv::mnuDBNewURL_Click() {
+    m_ctx.windows->open<frmNewURL>([this] { return new frmNewURL(m_ctx); });
+}
+
+void frmOlv::mnuHelpAbout_Click() {
+    m_ctx.windows->open<frmAbout>([this] { return new frmAbout(m_ctx); });
+}
+
+} // namespace olv
