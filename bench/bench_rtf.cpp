@@ -8,7 +8,7 @@
 // checks go to stderr.
 
 #include "driver.h"
-#include "richtext/rtf.h"
+#include "text/rtf.h"
 
 #include <QApplication>
 #include <QDir>

@@ -13,7 +13,7 @@
 #include "views/frmtableview.h"
 #include "editing/frmdataentry.h"
 #include "editing/frmnewpv.h"
-#include "richtext/rtf.h"
+#include "text/rtf.h"
 
 #include <QAbstractButton>
 #include <QAccessible>

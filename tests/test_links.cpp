@@ -6,7 +6,7 @@
 #include "dialogs/frmnewimage.h"
 #include "dialogs/frmrichtextnote.h"
 #include "driver.h"
-#include "richtext/rtf.h"
+#include "text/rtf.h"
 #include "runs.h"
 
 #include <QAccessible>

@@ -2,8 +2,8 @@
 // as browsers read them, pages in many charsets (declared by the server, by the page, by a
 // byte-order mark, or not at all), and real pages from the web.
 
-#include "dialogs/pagecharset.h"
-#include "dialogs/pagetitle.h"
+#include "text/charset.h"
+#include "text/pagetitle.h"
 #include "corpus.h"
 
 #include <QDir>

@@ -3,7 +3,7 @@
 // note written and read back keeps its text and its bold, italic and underline runs.
 
 #include "corpus.h"
-#include "richtext/rtf.h"
+#include "text/rtf.h"
 #include "runs.h"
 
 #include <QDirIterator>

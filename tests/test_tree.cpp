@@ -1,7 +1,7 @@
 // The object tree and property grid, related objects and cloning, driven through the main window.
 
 #include "driver.h"
-#include "richtext/rtf.h"
+#include "text/rtf.h"
 
 #include <QLabel>
 #include <QMenu>

@@ -2,7 +2,7 @@
 
 #include "commands/objects.h"
 #include "controls.h"
-#include "pagetitle.h"
+#include "text/pagetitle.h"
 #include "platform/downloader.h"
 #include "platform/prompter.h"
 

@@ -3,7 +3,7 @@
 #include "commands/links.h"
 #include "controls.h"
 #include "platform/prompter.h"
-#include "richtext/rtf.h"
+#include "text/rtf.h"
 
 #include <QTextBlock>
 #include <QTextEdit>

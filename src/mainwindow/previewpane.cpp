@@ -2,7 +2,7 @@
 
 #include "app/ui.h"
 #include "platform/picture.h"
-#include "richtext/rtf.h"
+#include "text/rtf.h"
 
 #include <QCoreApplication>
 #include <QEvent>

@@ -5,7 +5,7 @@
 #include "app/windowregistry.h"
 #include "editing/frmdataentry.h"
 #include "platform/clipboard.h"
-#include "richtext/rtf.h"
+#include "text/rtf.h"
 
 #include <QListView>
 #include <QPainter>

@@ -1,4 +1,4 @@
-#include "pagecharset.h"
+#include "charset.h"
 
 #include <QHash>
 #include <QStringDecoder>

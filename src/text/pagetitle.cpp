@@ -1,6 +1,6 @@
 #include "pagetitle.h"
 
-#include "pagecharset.h"
+#include "charset.h"
 
 #include <QHash>
 #include <QStringView>

@@ -1,6 +1,6 @@
 #include "rtf.h"
 
-#include "dialogs/pagecharset.h"
+#include "charset.h"
 
 #include <QFile>
 #include <QHash>
