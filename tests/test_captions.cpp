@@ -58,8 +58,7 @@ void check(QWidget* window, const QString& name) {
     QVERIFY(QTest::qWaitForWindowExposed(window));
     const QStringList bad = clipped(window);
     QVERIFY2(bad.isEmpty(), qPrintable(bad.join(QStringLiteral("; "))));
-    if (const QString folder = qEnvironmentVariable("OLV_SCREENSHOTS"); !folder.isEmpty())
-        window->grab().save(folder + QLatin1Char('/') + name + QStringLiteral(".png"));
+    screenshot(window, name);
 }
 
 QString spoken(QAccessibleInterface* i) { return i ? i->text(QAccessible::Name) : QString(); }

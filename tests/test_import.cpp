@@ -3,6 +3,7 @@
 
 #include "commands/importer.h"
 #include "corpus.h"
+#include "files.h"
 #include "driver.h"
 
 #include <QProgressDialog>
@@ -17,11 +18,6 @@ namespace {
 const QString kSampleName = QStringLiteral("data/olv-sample.mdb");
 
 QString sample() { return corpusFile(kSampleName); }
-
-QByteArray bytesOf(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 // The rows mdb-export printed for the sample: quoted fields with quotes doubled, an empty field
 // left bare.

@@ -24,10 +24,6 @@ using namespace olv::test;
 
 namespace {
 
-QString focused() {
-    return QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString();
-}
-
 // Where the focus goes on each of n presses of a key.
 QStringList visits(Qt::Key key, int n, Qt::KeyboardModifiers modifiers = {}) {
     QStringList names;

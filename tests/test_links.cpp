@@ -27,39 +27,16 @@ namespace {
 
 const QString kFern = obj(1), kRose = obj(2);
 
-QString focused() {
-    return QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString();
-}
-
 template <class T = QWidget> T* in(QWidget* window, const char* name) {
     return window->findChild<T*>(QString::fromLatin1(name));
 }
 
 void click(QWidget* window, const char* button) { QTest::mouseClick(in(window, button), Qt::LeftButton); }
 
-// Clicks into the box, deletes what it holds and types text, as from the keyboard.
-void typeInto(QWidget* box, const QString& text) {
+// Clicks into the box (a text edit's page) and types over what it holds.
+void typeIn(QWidget* box, const QString& text) {
     auto edit = qobject_cast<QTextEdit*>(box);
-    QTest::mouseClick(edit ? edit->viewport() : box, Qt::LeftButton);
-    QCoreApplication::processEvents(); // what the click set off, before the next key comes in
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Delete);
-    QTest::keyClicks(QApplication::focusWidget(), text);
-}
-
-// Types text where the focus is; letters beyond ASCII come as a keyboard layout or input
-// method sends them, as key events that carry their text.
-void typeKeys(const QString& text) {
-    for (const QChar c : text) {
-        if (c.unicode() < 0x80)
-            QTest::keyClick(QApplication::focusWidget(), char(c.unicode()));
-        else
-            QTest::sendKeyEvent(QTest::Click, QApplication::focusWidget(), Qt::Key_unknown, QString(c), {});
-    }
-}
-
-void press(Qt::Key key, Qt::KeyboardModifiers modifiers = {}, int times = 1) {
-    for (int i = 0; i < times; ++i) QTest::keyClick(QApplication::focusWidget(), key, modifiers);
+    typeInto(edit ? edit->viewport() : box, text);
 }
 
 QStringList runsOfFile(const QString& path) {
@@ -138,7 +115,7 @@ private slots:
         QCOMPARE(focused(), QStringLiteral("cmdAdd"));
 
         // One instance: asking again brings it forward; after closing, a fresh one loads.
-        typeInto(in(w, "txtProperty"), "kept");
+        typeIn(in(w, "txtProperty"), "kept");
         QCOMPARE(d.open<frmNewImage>("mnuT1OAddNewImage"), w.data());
         QCOMPARE(in<QLineEdit>(w, "txtProperty")->text(), QStringLiteral("kept"));
         w->close();
@@ -172,7 +149,7 @@ private slots:
         Window d;
         QPointer<frmNewImage> w = d.open<frmNewImage>("mnuT1OAddNewImage");
         QVERIFY(w);
-        if (!property.isNull()) typeInto(in(w, "txtProperty"), property);
+        if (!property.isNull()) typeIn(in(w, "txtProperty"), property);
         const QString path = d.h.dir.filePath(file); // the file itself need not exist to be linked
         if (!linked) QVERIFY(!writePicture(path, "JPG").isEmpty()); // a picture, all the same
         d.h.prompter.fileAnswers << path;
@@ -425,7 +402,7 @@ private slots:
         typeKeys("Looks {fine} \\ grüß 日本");
         press(Qt::Key_Home, Qt::ShiftModifier);
         QTest::mouseClick(in<QToolBar>(w, "Toolbar1")->widgetForAction(in<QAction>(w, "Italic")), Qt::LeftButton);
-        typeInto(in(w, "txtProperty"), "my opinion");
+        typeIn(in(w, "txtProperty"), "my opinion");
         click(w, "cmdAddNote");
         const QString first = d.h.path() + '.' + kFern + ".rtf";
         QCOMPARE(d.notePath(kFern), first);
@@ -433,9 +410,9 @@ private slots:
         QCOMPARE(runsOfFile(first), (QStringList{"-I-|Looks {fine} \\ grüß 日本"}));
 
         // A second note on the same object: a file of its own; each row leads to its note.
-        typeInto(note, "second");
+        typeIn(note, "second");
         click(w, "cmdAddNote");
-        typeInto(note, "third");
+        typeIn(note, "third");
         click(w, "cmdAddNote");
         const QString second = d.h.path() + '.' + kFern + ".2.rtf", third = d.h.path() + '.' + kFern + ".3.rtf";
         QCOMPARE(d.rowsAdded(), (QList<Row>{{kFern, "my opinion", first}, {kFern, "my opinion", second},
@@ -445,7 +422,7 @@ private slots:
         QCOMPARE(runsOfFile(third), (QStringList{"---|third"}));
         // A name a row still leads to stays that note's, also once its file is gone.
         QVERIFY(QFile::remove(second));
-        typeInto(note, "fourth");
+        typeIn(note, "fourth");
         click(w, "cmdAddNote");
         QCOMPARE(d.rowsAdded().last().v, d.h.path() + '.' + kFern + ".4.rtf");
         QVERIFY(!QFile::exists(second));

@@ -6,6 +6,7 @@
 #include "dialogs/frmnewobjectclass.h"
 #include "dialogs/frmnewurl.h"
 #include "harness.h"
+#include "input.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -53,13 +54,7 @@ template <class W> struct Dialog {
     }
     // Clicks into the box, deletes what it holds (Ctrl+A, as the box may have had the focus
     // already) and types text; the keys go where the focus is, as from the keyboard.
-    static void type(QLineEdit* box, const QString& text) {
-        QTest::mouseClick(box, Qt::LeftButton);
-        QCoreApplication::processEvents(); // what the click set off, before the next key comes in
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Delete);
-        QTest::keyClicks(QApplication::focusWidget(), text);
-    }
+    static void type(QLineEdit* box, const QString& text) { test::typeInto(box, text); }
     void type(const char* name, const QString& text) { type(get(name), text); }
     void press(const char* button) { QTest::mouseClick(get<QPushButton>(button), Qt::LeftButton); }
     // The rows the dialog wrote, and what it said in message and error boxes.

@@ -3,6 +3,7 @@
 
 #include "app/longwork.h"
 #include "driver.h"
+#include "files.h"
 
 #include <QLabel>
 #include <QProgressDialog>
@@ -13,11 +14,6 @@ using namespace olv;
 using namespace olv::test;
 
 namespace {
-
-QByteArray bytesOf(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 // A file another program made: many rows and none of Olv's indexes.
 void fillWithoutIndexes(const QString& path, int rows) {
@@ -65,8 +61,7 @@ private slots:
             QProgressDialog* dialog = shownDialog("dlgIndexes");
             if (!dialog || cancelled) return;
             said = dialog->findChild<QLabel*>()->text();
-            if (const QString folder = qEnvironmentVariable("OLV_SCREENSHOTS"); !folder.isEmpty())
-                dialog->grab().save(folder + QStringLiteral("/dlgIndexes.png"));
+            screenshot(dialog, "dlgIndexes");
             cancelled = true;
             QTest::mouseClick(dialog->findChild<QPushButton*>(), Qt::LeftButton);
         });

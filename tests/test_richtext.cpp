@@ -3,6 +3,7 @@
 // note written and read back keeps its text and its bold, italic and underline runs.
 
 #include "corpus.h"
+#include "files.h"
 #include "text/rtf.h"
 #include "runs.h"
 
@@ -17,11 +18,6 @@ using namespace olv;
 using olv::test::runs;
 
 namespace {
-
-QByteArray fileBytes(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // Lines with their blanks collapsed, empty ones left out: blank-line placement and runs of
 // spaces differ between readers, the words and their order do not.
@@ -297,9 +293,9 @@ private slots:
     }
     void shouldReadRealFilesAsTheirProgramsShowThem() {
         QFETCH(QString, file);
-        QString expected = QString::fromUtf8(fileBytes(file.chopped(4) + ".expected.txt"));
+        QString expected = QString::fromUtf8(test::bytesOf(file.chopped(4) + ".expected.txt"));
         bool ok = false;
-        const QString text = read(fileBytes(file), &ok);
+        const QString text = read(test::bytesOf(file), &ok);
         QVERIFY(ok);
         QCOMPARE(words(text), words(expected));
     }
@@ -309,7 +305,7 @@ private slots:
         OLV_NEEDS_CORPUS("rtf");
         const QString kSamples = test::corpusFile("rtf");
         QTextDocument doc;
-        QVERIFY(rtf::read(fileBytes(kSamples + "/wordpad-msftedit541-formatting.rtf"), doc));
+        QVERIFY(rtf::read(test::bytesOf(kSamples + "/wordpad-msftedit541-formatting.rtf"), doc));
         QCOMPARE(runs(doc).mid(0, 7), (QStringList{"---|This is a ", "B--|simple ", "B-U|five ", "BIU|paragraph ",
                                                    "-I-|document", "---|.", "/"}));
         QTextCursor at(&doc);
@@ -321,7 +317,7 @@ private slots:
         QCOMPARE(doc.findBlockByNumber(1).blockFormat().alignment(), Qt::AlignHCenter);
         QCOMPARE(doc.findBlockByNumber(3).blockFormat().alignment(), Qt::AlignRight);
         // LibreOffice: every paragraph restarts its formatting with \plain.
-        QVERIFY(rtf::read(fileBytes(kSamples + "/minimal-special-symbols.rtf"), doc));
+        QVERIFY(rtf::read(test::bytesOf(kSamples + "/minimal-special-symbols.rtf"), doc));
         QCOMPARE(runs(doc).mid(0, 3), (QStringList{"---|This is some ", "B--|bold", "---| text with non\u00a0breaking"
                                                                                    "\u00a0spaces. Optional hyphen\u00ad"
                                                                                    "foo. Non breaking hyphen\u2011foo."}));

@@ -4,6 +4,7 @@
 // Other programs write the file too: a writer holding the lock, and two processes making objects
 // at once (this program started again as the second writer).
 
+#include "files.h"
 #include "store/store.h"
 
 #include <QtTest>
@@ -11,6 +12,7 @@
 #include <thread>
 
 using namespace olv;
+using olv::test::bytesOf;
 
 // A clock the test moves; sleeping moves it on.
 struct FakeClock : Clock {
@@ -27,10 +29,6 @@ class StoreTest : public QObject {
     std::unique_ptr<SQLite::Database> m_locker; // another program, holding a file
 
     static QString u(const char* utf8) { return QString::fromUtf8(utf8); }
-    static QByteArray bytesOf(const QString& path) {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
     // Straight SQL on a file, past the store, to set up what the store must cope with.
     static void exec(const QString& path, const char* sql) {
         SQLite::Database(path.toStdString(), SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE).exec(sql);

@@ -2,6 +2,7 @@
 // Drives the main window the way a user does: types, presses Enter, clicks nodes and grid rows.
 
 #include "harness.h"
+#include "input.h"
 #include "mainwindow/frmolv.h"
 
 #include <QCheckBox>
@@ -36,22 +37,16 @@ struct MainWindowDriver {
     QTableWidget* grid() const { return child<QTableWidget>("flxDATA"); }
     QAction* action(const char* name) const { return child<QAction>(name); }
 
-    // Keys go where the focus is, as from the keyboard.
-    static void press(Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
-        QTest::keyClick(QApplication::focusWidget(), key, modifiers);
-    }
-    static void typeKeys(const QString& text) { QTest::keyClicks(QApplication::focusWidget(), text); }
+    // Keys go where the focus is, as from the keyboard (input.h).
+    static void press(Qt::Key key, Qt::KeyboardModifiers modifiers = {}) { test::press(key, modifiers); }
+    static void typeKeys(const QString& text) { test::typeKeys(text); }
 
     // Clicks into the search box and types over what it holds (Ctrl+A, as the box may have had
     // the focus already).
     void typeFind(const QString& text) {
         window.activateWindow(); // the user's click brings the window to the front
         (void)QTest::qWaitForWindowActive(&window);
-        QTest::mouseClick(txtFind(), Qt::LeftButton);
-        QCoreApplication::processEvents(); // what the click set off, before the next key comes in
-        press(Qt::Key_A, Qt::ControlModifier);
-        press(Qt::Key_Delete);
-        typeKeys(text);
+        typeInto(txtFind(), text);
     }
     // Ticks or clears "wildcards" with a click, types the search text and presses Enter.
     void search(const QString& text, bool wildcards = false) {

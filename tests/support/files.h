@@ -1,0 +1,23 @@
+#pragma once
+// Reading and writing whole files in tests. Qt Core only, so the store's and the text library's
+// tests use it too.
+
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+
+namespace olv::test {
+
+// The file's bytes; empty when it cannot be read.
+inline QByteArray bytesOf(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Writes the bytes as the whole file; false when that failed.
+inline bool writeBytes(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+} // namespace olv::test
