@@ -121,7 +121,7 @@ std::pair<QString, QString> fernFiles(const Harness& h) {
     QTextCharFormat bold;
     bold.setFontWeight(QFont::Bold);
     at.insertText("Fern, ", bold);
-    at.insertText("a plant of shady woods.\nIt grows from spores.");
+    at.insertText("a plant of shady woods.\nIt grows from spores.", QTextCharFormat());
     QFile file(note);
     const QByteArray rtf = rtf::write(text);
     const bool made = picture.save(photo, "JPG") && file.open(QIODevice::WriteOnly) && file.write(rtf) == rtf.size();
@@ -188,6 +188,7 @@ private slots:
         d.clickGridRow(2);
         check(&d.window, "frmOlv-picture");
         d.clickGridRow(3);
+        QTRY_VERIFY(d.child<QTextEdit>("rtbNote")->toPlainText().startsWith("Fern, a plant"));
         check(&d.window, "frmOlv-note");
 
         d.action("mnuT1OAddNewImage")->trigger();
