@@ -150,6 +150,9 @@ private slots:
         QList<QList<Row>> each;
         for (const QString& id : ids) each << db.rowsOf(id);
         QCOMPARE(db.rowsOfEach(ids), each);
+        // Their property names, each spelling once, in the order first stored.
+        QCOMPARE(db.propertyNamesOf(ids), (QStringList{"x", "y", "s", "t", "u"}));
+        QCOMPARE(db.propertyNamesOf({"OlObjä", "OlObjB"}), (QStringList{"y", "u"}));
         QCOMPARE(each[0].size(), 3);
         QCOMPARE(each[3].size(), 2);
         QCOMPARE(each[5].size(), 2);

@@ -10,6 +10,8 @@
 #include <sqlite3.h>
 #include <algorithm>
 #include <array>
+#include <string_view>
+#include <unordered_map>
 
 namespace olv {
 
@@ -674,63 +676,117 @@ QStringList Database::namesOf(const QStringList& ids) {
     return names;
 }
 
-QList<QList<Row>> Database::rowsOfEach(const QStringList& ids) {
+QList<QList<qsizetype>> Database::eachRowOf(const QStringList& ids, const std::string& columns,
+                                            const std::function<void(const QList<qsizetype>&, SQLite::Statement&)>& each) {
     // Spellings asked for in one statement; unbound places stay NULL and match nothing.
     constexpr int kBatch = 999;
     // Past this many objects one pass over the table beats looking each up in the index.
     constexpr qsizetype kScanAbove = 40000;
-    return guarded([&] {
-        QList<QList<Row>> result(ids.size());
-        QHash<QString, QList<qsizetype>> wanted; // folded identifier -> where its rows go
-        wanted.reserve(ids.size());
-        for (qsizetype i = 0; i < ids.size(); ++i) wanted[jet::fold(ids[i])] << i;
-        const auto take = [&](SQLite::Statement& q) {
-            while (q.executeStep()) {
-                const SQLite::Column o = q.getColumn(0);
-                if (o.isNull()) continue;
-                const auto at = wanted.constFind(jet::fold(text(o)));
-                if (at == wanted.cend()) continue;
-                const Row row{text(o), text(q.getColumn(1)), text(q.getColumn(2))};
-                for (const qsizetype i : *at) result[i].push_back(row);
-            }
-            q.tryReset();
-        };
-
-        bool indexed = false;
-        {
-            SQLite::Statement& q = statement("SELECT 1 FROM sqlite_master WHERE type = 'index' AND name = 'DATA_O_NOCASE'");
-            indexed = q.executeStep();
-            q.tryReset();
-        }
-        if (!indexed || wanted.size() > kScanAbove) {
-            take(statement("SELECT O, P, V FROM DATA NOT INDEXED ORDER BY rowid"));
-            return result;
-        }
-        std::string in = "IN (?";
-        for (int i = 1; i < kBatch; ++i) in += ", ?";
-        const std::string sql = "SELECT O, P, V FROM DATA WHERE O COLLATE NOCASE " + in + ") ORDER BY rowid";
-        SQLite::Statement* q = &statement(sql);
-        int bound = 0;
-        QList<qsizetype> unspellable;
-        // Every spelling of one object goes into the same statement, so its rows come in order.
-        for (auto it = wanted.cbegin(); it != wanted.cend(); ++it) {
-            const QStringList spelt = spellings(ids[it->front()], kMaxSpellings);
-            if (spelt.isEmpty()) {
-                unspellable << it->front();
+    QHash<QString, QList<qsizetype>> wanted; // folded identifier -> its places in ids
+    wanted.reserve(ids.size());
+    for (qsizetype i = 0; i < ids.size(); ++i) wanted[jet::fold(ids[i])] << i;
+    // Most rows spell their object as it was found: those are matched by their bytes, unfolded.
+    struct Hash {
+        using is_transparent = void;
+        size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+    };
+    std::unordered_map<std::string, const QList<qsizetype>*, Hash, std::equal_to<>> exact;
+    exact.reserve(size_t(ids.size()));
+    for (const QString& id : ids) exact.emplace(id.toStdString(), &*wanted.constFind(jet::fold(id)));
+    const auto take = [&](SQLite::Statement& q) {
+        while (q.executeStep()) {
+            const SQLite::Column o = q.getColumn(0);
+            const char* utf8 = o.getText(nullptr);
+            if (!utf8) continue;
+            const std::string_view bytes(utf8, size_t(o.getBytes()));
+            if (const auto hit = exact.find(bytes); hit != exact.end()) {
+                each(*hit->second, q);
                 continue;
             }
-            if (bound + spelt.size() > kBatch) {
-                take(*q);
-                q = &statement(sql);
-                bound = 0;
-            }
-            for (const QString& s : spelt) q->bind(++bound, s.toStdString());
+            const auto at = wanted.constFind(jet::fold(QString::fromUtf8(bytes.data(), qsizetype(bytes.size()))));
+            if (at != wanted.cend()) each(*at, q);
         }
-        if (bound > 0) take(*q);
-        for (const qsizetype first : unspellable) {
-            const QList<Row> rows = rowsOf(ids[first]);
-            for (const qsizetype i : wanted.value(jet::fold(ids[first]))) result[i] = rows;
+        q.tryReset();
+    };
+
+    bool indexed = false;
+    {
+        SQLite::Statement& q = statement("SELECT 1 FROM sqlite_master WHERE type = 'index' AND name = 'DATA_O_NOCASE'");
+        indexed = q.executeStep();
+        q.tryReset();
+    }
+    if (!indexed || wanted.size() > kScanAbove) {
+        take(statement("SELECT O, " + columns + " FROM DATA NOT INDEXED ORDER BY rowid"));
+        return {};
+    }
+    std::string in = "IN (?";
+    for (int i = 1; i < kBatch; ++i) in += ", ?";
+    const std::string sql = "SELECT O, " + columns + " FROM DATA WHERE O COLLATE NOCASE " + in + ") ORDER BY rowid";
+    SQLite::Statement* q = &statement(sql);
+    int bound = 0;
+    QList<QList<qsizetype>> unspellable;
+    // Every spelling of one object goes into the same statement, so its rows come in order.
+    for (auto it = wanted.cbegin(); it != wanted.cend(); ++it) {
+        const QStringList spelt = spellings(ids[it->front()], kMaxSpellings);
+        if (spelt.isEmpty()) {
+            unspellable << *it;
+            continue;
         }
+        if (bound + spelt.size() > kBatch) {
+            take(*q);
+            q = &statement(sql);
+            bound = 0;
+        }
+        for (const QString& s : spelt) q->bind(++bound, s.toStdString());
+    }
+    if (bound > 0) take(*q);
+    return unspellable;
+}
+
+QList<QList<Row>> Database::rowsOfEach(const QStringList& ids) {
+    return guarded([&] {
+        QList<QList<Row>> result(ids.size());
+        const auto unspellable = eachRowOf(ids, "P, V", [&](const QList<qsizetype>& at, SQLite::Statement& q) {
+            const Row row{text(q.getColumn(0)), text(q.getColumn(1)), text(q.getColumn(2))};
+            for (const qsizetype i : at) result[i].push_back(row);
+        });
+        for (const QList<qsizetype>& at : unspellable) {
+            const QList<Row> rows = rowsOf(ids[at.front()]);
+            for (const qsizetype i : at) result[i] = rows;
+        }
+        return result;
+    });
+}
+
+QStringList Database::propertyNamesOf(const QStringList& ids) {
+    return guarded([&] {
+        // Each spelling with the row that first holds it; a search touches few distinct names
+        // but many rows, so the bytes are looked at before any text is made.
+        struct Hash {
+            using is_transparent = void;
+            size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+        };
+        std::unordered_map<std::string, qint64, Hash, std::equal_to<>> first;
+        const auto met = [&](std::string_view p, qint64 rowid) {
+            const auto it = first.find(p);
+            if (it == first.end()) first.emplace(std::string(p), rowid);
+            else if (rowid < it->second) it->second = rowid;
+        };
+        const auto unspellable = eachRowOf(ids, "P, rowid", [&](const QList<qsizetype>&, SQLite::Statement& q) {
+            const SQLite::Column p = q.getColumn(1);
+            const char* utf8 = p.getText(nullptr);
+            if (utf8) met(std::string_view(utf8, size_t(p.getBytes())), q.getColumn(2).getInt64());
+        });
+        for (const QList<qsizetype>& at : unspellable)
+            for (const StoredRow& r : storedRowsOf(ids[at.front()]))
+                if (!r.row.p.isNull()) met(r.row.p.toStdString(), r.rowid);
+        std::vector<std::pair<qint64, QString>> names;
+        names.reserve(first.size());
+        for (const auto& [p, rowid] : first) names.emplace_back(rowid, QString::fromStdString(p));
+        std::sort(names.begin(), names.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+        QStringList result;
+        result.reserve(qsizetype(names.size()));
+        for (auto& [rowid, p] : names) result << std::move(p);
         return result;
     });
 }

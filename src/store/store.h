@@ -134,6 +134,9 @@ public:
     // The rows of each object, one list per id as rowsOf gives it, read in a few statements
     // however many objects there are.
     QList<QList<Row>> rowsOfEach(const QStringList& ids);
+    // The property names the objects' rows hold, each spelling once, in the order first stored;
+    // read without holding the rows.
+    QStringList propertyNamesOf(const QStringList& ids);
     QString GetPropertyValue(const QString& id, const QString& property); // "N/A" when none
     QString FindClassId(const QString& className);                        // "N/A" when none
     bool exists(const QString& id);
@@ -175,6 +178,11 @@ private:
     bool mayHoldBlobs();
     QStringList scanObjects(const std::string& where, const QStringList& values);
     template <class Keep> QStringList narrowedObjects(const QStringList& runs, Keep&& keep);
+    // Walks the rows of the objects in a few statements, each selecting O and then columns, a
+    // statement's rows in the order stored; each gets a row and the places in ids of its object.
+    // Answers the places of each object with too many spellings to ask for, whose rows it skipped.
+    QList<QList<qsizetype>> eachRowOf(const QStringList& ids, const std::string& columns,
+                               const std::function<void(const QList<qsizetype>&, SQLite::Statement&)>& each);
     bool isTaken(const QString& id);
     // Inserts the rows in order, many to a statement: the trigram index writes out what it has
     // gathered at the end of every statement, so one row per statement is several times slower.
