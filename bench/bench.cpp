@@ -491,7 +491,7 @@ void viewFigures(const QString& folder, const QString& path, const Literal& lite
     const QString twenty = idOf(kObjects);
     QAbstractItemModel* shown = tableFigure("table_view_1000x20_ms", twenty);
     check(shown->rowCount() == kTwentyInstances && shown->columnCount() == 2 + kTwentyColumns, "1,000 rows of 20 properties");
-    ObjectTable table = TableCommand(store).build(twenty, false);
+    TableLayout table = TableCommand(store).layout(twenty, false);
     perCellFigures("table_view_1000x20_per_cell_ms", "table_view_1000x20_literal_ms",
                    Database(path).findObjects(twenty, false), table.columns, false);
 
@@ -499,7 +499,7 @@ void viewFigures(const QString& folder, const QString& path, const Literal& lite
     shown = tableFigure("table_view_10000_ms", bigClass);
     check(shown->rowCount() == kBigClassSize, "10,000 rows");
     std::fprintf(stderr, "table of 10,000 objects: %d property columns\n", shown->columnCount() - 2);
-    table = TableCommand(store).build(bigClass, false);
+    table = TableCommand(store).layout(bigClass, false);
     const QStringList big = Database(path).findObjects(bigClass, false);
     perCellFigures("table_view_10000_per_cell_ms", "table_view_10000_literal_ms", big, table.columns, false);
     closeTable();

@@ -8,6 +8,7 @@
 #include "commands/properties.h"
 #include "commands/search.h"
 
+#include <QBuffer>
 #include <QtTest>
 #include <SQLiteCpp/SQLiteCpp.h>
 
@@ -205,23 +206,29 @@ private slots:
     }
 
     void csvKeepsEveryCharacterAndRunsNoFormula() {
-        ObjectTable table;
-        table.columns = {"colour", "note, with comma"};
-        table.rows = {{"Lamp class", "Lamp", "red", "said \"hi\"\nthen left"},
-                      {"N/A", "=1+1", "-5", "@SUM(A1)"},
-                      {"N/A", u"Zoë Müller 東京"_qs, "+cmd", "-x"}};
+        add({{"OlObjClass", kTOO, kClassValue}, {"OlObjClass", kName, "Lamp class"},
+             {"OlObjA", kTOO, "OlObjClass"}, {"OlObjA", kName, "Lamp"}, {"OlObjA", "colour", "red"},
+             {"OlObjA", "note, with comma", "said \"hi\"\nthen left"},
+             {"OlObjB", kName, "=1+1"}, {"OlObjB", "colour", "-5"}, {"OlObjB", "note, with comma", "@SUM(A1)"},
+             {"OlObjC", kName, u"Zoë Müller 東京"_qs}, {"OlObjC", "colour", "+cmd"}, {"OlObjC", "note, with comma", "-x"}});
         const QByteArray expected = "\xEF\xBB\xBF"
                                     "Class,Name,colour,\"note, with comma\"\r\n"
+                                    "OlValClass,Lamp class,N/A,N/A\r\n"
                                     "Lamp class,Lamp,red,\"said \"\"hi\"\"\nthen left\"\r\n"
                                     "N/A,'=1+1,-5,'@SUM(A1)\r\n"
                                     "N/A,Zo\xC3\xAB M\xC3\xBCller \xE6\x9D\xB1\xE4\xBA\xAC,'+cmd,'-x\r\n";
-        QCOMPARE(csv::text(table), expected);
+        TableCommand cells(m_store);
+        const TableLayout table = cells.layout("", true);
+        QBuffer out;
+        out.open(QIODevice::WriteOnly);
+        csv::write(table, cells, out);
+        QCOMPARE(out.data(), expected);
         const QString path = m_dir.filePath("out.csv");
-        QVERIFY(csv::write(path, table).isNull());
+        QVERIFY(csv::save(path, table, cells).isNull());
         QFile f(path);
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll(), expected);
-        const QString refused = csv::write(m_dir.filePath("no/such/folder/out.csv"), table);
+        const QString refused = csv::save(m_dir.filePath("no/such/folder/out.csv"), table, cells);
         QVERIFY2(refused.contains("no/such/folder/out.csv"), qPrintable(refused));
     }
 

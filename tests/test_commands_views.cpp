@@ -1,11 +1,14 @@
-// The table view's, the HTML report's and the card view's data, called directly: the columns and
-// cells of the found objects read in a few statements with the results of the per-cell lookups,
-// the report page byte for byte, and what each card shows.
+// The table view's, the HTML report's, the CSV file's and the card view's data, called directly:
+// the columns and cells of the found objects read a block at a time with the results of the
+// per-cell lookups, the report page byte for byte, files written whole or not at all, and what
+// each card shows.
 
 #include "commands/cards.h"
+#include "commands/csv.h"
 #include "commands/report.h"
 #include "commands/tableview.h"
 
+#include <QBuffer>
 #include <QtTest>
 #include <SQLiteCpp/SQLiteCpp.h>
 
@@ -39,6 +42,12 @@ QByteArray headerCell(const QByteArray& name) {
 }
 const QByteArray kFoot = "</TABLE>\r\n</BODY>\r\n</HTML>\r\n";
 
+// A table as the user reads it: the header row and every row's cells.
+struct Table {
+    QStringList headers;
+    QList<QStringList> rows;
+};
+
 } // namespace
 
 class ViewCommandsTest : public QObject {
@@ -48,11 +57,22 @@ class ViewCommandsTest : public QObject {
     void add(const QList<Row>& rows) { m_store.open().appendAll(rows); }
     // Rows as another program may write them: NULLs, numbers, identifiers in other letter case.
     void exec(const char* sql) { SQLite::Database(m_store.path().toStdString(), SQLite::OPEN_READWRITE).exec(sql); }
-    ObjectTable table(const QString& text, bool containing, TableCommand::Links links = TableCommand::Links::AsStored) {
-        return TableCommand(m_store).build(text, containing, links);
+    Table table(const QString& text, bool containing, TableLinks links = TableLinks::AsStored) {
+        TableCommand command(m_store);
+        const TableLayout layout = command.layout(text, containing);
+        Table t{layout.headers(), {}};
+        command.eachRow(layout, links, [&](const TableRow& row) { t.rows << row.cells(int(t.headers.size())); });
+        return t;
     }
     Report report(const QString& text, bool containing) {
         return ReportCommand(m_store).read(text, containing).value_or(Report{"nothing read", {}});
+    }
+    QByteArray page(const QString& text, bool containing) {
+        ReportCommand command(m_store);
+        QBuffer out;
+        out.open(QIODevice::WriteOnly);
+        command.write(command.read(text, containing).value_or(Report{"nothing read", {}}), out);
+        return out.data();
     }
 
 private slots:
@@ -64,70 +84,102 @@ private slots:
     void tableOfTwoLampsFoundByTheirClass() {
         add(kLamps);
         // The class's referrers, not the class itself; columns in order, N/A where missing.
-        const ObjectTable t = table(kLampClass, false);
-        QCOMPARE(t.headers(), (QStringList{"Class", "Name", kBelongsTo, "colour", "watts"}));
+        const Table t = table(kLampClass, false);
+        QCOMPARE(t.headers, (QStringList{"Class", "Name", kBelongsTo, "colour", "watts"}));
         QCOMPARE(t.rows, (QList<QStringList>{{"Lamp", "Desk lamp", kGarden, "red", "N/A"},
                                              {"Lamp", "Floor lamp", "N/A", "N/A", "60"}}));
         // The report names what a value links to; the criteria name the searched object.
         const Report r = report(kLampClass, false);
         QCOMPARE(r.criteria, QStringLiteral("Lamp"));
-        QCOMPARE(r.table.rows.first(), (QStringList{"Lamp", "Desk lamp", "Garden", "red", "N/A"}));
+        QCOMPARE(r.table.ids, (QStringList{kDesk, kFloor}));
+        QCOMPARE(table(kLampClass, false, TableLinks::ByName).rows.first(),
+                 (QStringList{"Lamp", "Desk lamp", "Garden", "red", "N/A"}));
         QCOMPARE(report("OlObj2002010312530", true).criteria, QStringLiteral("N/A")); // names no object
         QCOMPARE(report("lamp", true).criteria, QStringLiteral("lamp"));
         // Nothing found: no columns, no rows, no report.
-        QCOMPARE(table("violet", false).headers(), (QStringList{"Class", "Name"}));
+        QCOMPARE(table("violet", false).headers, (QStringList{"Class", "Name"}));
         QVERIFY(table("violet", false).rows.isEmpty());
         QVERIFY(!ReportCommand(m_store).read("violet", false));
     }
 
-    void classNameAndOtherPropertiesAreToldApartByExactCase() {
-        add({{kLampClass, kTOO, kClassValue}, {kLampClass, kName, "Lamp"}, {kDesk, "too", "mine"},
-             {kDesk, kTOO, kLampClass}, {kDesk, kName, "Shed"}, {kDesk, "name", "nick"}, {kFloor, kName, "Bare"},
-             {kGarden, kTOO, "OlObjGone"}, {kGarden, "Colour", "green"}, {kGarden, "colour", "dark"}});
-        const ObjectTable t = table("", true);
-        QCOMPARE(t.headers(), (QStringList{"Class", "Name", "Colour", "name", "too"}));
-        QCOMPARE(t.rows, (QList<QStringList>{{"OlValClass", "Lamp", "N/A", "N/A", "N/A"},
-                                             {"Lamp", "Shed", "N/A", "nick", "mine"},
-                                             {"N/A", "Bare", "N/A", "N/A", "N/A"},
-                                             {"N/A", "N/A", "green", "N/A", "N/A"}}));
-    }
-
-    void tableAgreesWithThePerCellLookups_data() {
+    void everyCellIsWhatItsLookupReads_data() {
         QTest::addColumn<int>("extra"); // plain objects beside the odd ones
         QTest::newRow("few") << 5;
-        QTest::newRow("past one statement's worth") << 1100;
+        QTest::newRow("past a statement's and a block's worth") << 1100;
     }
-    void tableAgreesWithThePerCellLookups() {
+    void everyCellIsWhatItsLookupReads() {
         QFETCH(int, extra);
+        const QString owner = QStringLiteral("OlObj20020103125305");
         add(kLamps);
+        // The class under "too", a name under "NAME"; the same property twice in other letter
+        // case, "too" and "name" columns of the user's own, an umlaut in both cases, a link to
+        // an object named under "nAmE", and every plain object's size twice, spelt two ways.
+        add({{kDesk, "name", "nick"},
+             {kDesk, "too", "mine"},
+             {owner, "nAmE", "Shed"},
+             {kFloor, "NAME", "second name"},
+             {"OlObjA", "too", kLampClass},
+             {"OlObjA", "NAME", "lower-case class and name"},
+             {"OlObjA", "too", "a later class"},
+             {"OlObjA", "owner", owner},
+             {"OlObjA", "ÄPFEL", "upper"},
+             {"OlObjA", "äpfel", "lower"},
+             {"OlObjA", "Colour", "green"},
+             {"OlObjA", "colour", "dark"},
+             {"OlObjB", "äPFEL", "mixed"},
+             {"OlObjB", "Too", "OlValClass"},
+             {"OlObjB", "name", "a class spelt small"},
+             {"OlObjC", kTOO, "OlObjGone"},
+             {"OlObjC", "owner", "OlObjGone"}});
         QList<Row> rows;
         for (int i = 0; i < extra; ++i)
             rows += {{QStringLiteral("OlObjN%1").arg(i), kName, QStringLiteral("n%1").arg(i)},
-                     {QStringLiteral("OlObjN%1").arg(i), i % 2 ? "Size" : "size", QString::number(i)}};
+                     {QStringLiteral("OlObjN%1").arg(i), i % 2 ? "Size" : "SIZE", QString::number(i)},
+                     {QStringLiteral("OlObjN%1").arg(i), "size", "second"}};
         add(rows);
-        add({{"OlObjÄ1", "Äpfel", "sweet"}, {"OlObjsk", "äPFEL", "sour"}, {"OlObjsk", "Äpfel", "second"},
-             {"OlObjsssssss", "colour", "grey"}, {"OlObjsssssss", "watts", "7"}, {"OlObjX", kTOO, "OlObjsk"},
-             {"OlObjsk", kName, "spelt many ways"}});
         // The same objects under other spellings of their identifiers, and values that are no text.
-        exec("INSERT INTO DATA VALUES ('OLOBJ20020103125302', 'colour', 'blue'), ('olobjä1', 'watts', 40), "
-             "('OlObjſK', 'size', 'long s and kelvin'), ('OlObjSSSSSSS', 'size', NULL), ('OlObjX', 'colour', NULL)");
+        exec("INSERT INTO DATA VALUES ('OLOBJA', 'size', 'upper id'), ('olobjb', 'watts', 40), "
+             "('OlObjC', 'size', NULL), ('OlObjC', NULL, 'no property')");
 
-        TableCommand command(m_store);
-        const ObjectTable t = command.build("", true);
         Database db = m_store.open();
         const QStringList ids = db.findObjects("", true);
-        QCOMPARE(t.rows.size(), ids.size());
-        QCOMPARE(t.columns, (QStringList{kBelongsTo, "colour", "size", "watts", "Äpfel"}));
+        QVERIFY(ids.size() > extra);
+        const Table shown = table("", true);
+        const Table reported = table("", true, TableLinks::ByName);
+        // One column per name whatever its case, spelt as first stored; exactly TOO and Name are
+        // the class and the name.
+        QCOMPARE(shown.headers, (QStringList{"Class", "Name", kBelongsTo, "colour", "name", "owner", "SIZE", "too",
+                                             "watts", "ÄPFEL"}));
+        QCOMPARE(reported.headers, shown.headers);
+        QCOMPARE(shown.rows.size(), ids.size());
+        QCOMPARE(reported.rows.size(), ids.size());
+        // Every cell against its own lookup: GetPropertyValue of the property, and of Name where
+        // the value is an identifier (the class always, any value in the report).
+        const auto named = [&](const QString& v) { return isObjectId(v) ? db.GetPropertyValue(v, kName) : v; };
         for (qsizetype i = 0; i < ids.size(); ++i) {
-            QString cls = db.GetPropertyValue(ids[i], kTOO);
-            if (isObjectId(cls)) cls = db.GetPropertyValue(cls, kName);
-            QStringList expected{cls, db.GetPropertyValue(ids[i], kName)};
-            for (const QString& p : t.columns) expected << db.GetPropertyValue(ids[i], p);
-            QCOMPARE(t.rows[i], expected);
+            const QString cls = named(db.GetPropertyValue(ids[i], kTOO));
+            QStringList asStored{cls, db.GetPropertyValue(ids[i], kName)}, byName = asStored;
+            for (const QString& p : shown.headers.mid(2)) {
+                asStored << db.GetPropertyValue(ids[i], p);
+                byName << named(asStored.last());
+            }
+            QCOMPARE(shown.rows[i], asStored);
+            QCOMPARE(reported.rows[i], byName);
         }
-        QCOMPARE(t.rows[ids.indexOf("OlObjsk")],
-                 (QStringList{"N/A", "spelt many ways", "N/A", "N/A", "long s and kelvin", "N/A", "sour"}));
-        QCOMPARE(t.rows[ids.indexOf("OlObjX")].mid(0, 5), (QStringList{"spelt many ways", "N/A", "N/A", "", "N/A"}));
+        // What that means for the odd ones.
+        const auto row = [&](const Table& t, const QString& id) { return t.rows[ids.indexOf(id)]; };
+        QCOMPARE(row(shown, "OlObjA"), (QStringList{"Lamp", "lower-case class and name", "N/A", "green",
+                                                    "lower-case class and name", owner, "upper id", kLampClass,
+                                                    "N/A", "upper"}));
+        QCOMPARE(row(reported, "OlObjA")[5], QStringLiteral("Shed"));
+        QCOMPARE(row(shown, "OlObjB"), (QStringList{"OlValClass", "a class spelt small", "N/A", "N/A",
+                                                    "a class spelt small", "N/A", "N/A", "OlValClass", "40", "mixed"}));
+        QCOMPARE(row(shown, kDesk), (QStringList{"Lamp", "Desk lamp", kGarden, "red", "Desk lamp", "N/A", "N/A",
+                                                 kLampClass, "N/A", "N/A"}));
+        QCOMPARE(row(shown, kFloor)[1], QStringLiteral("Floor lamp"));
+        QCOMPARE(row(reported, "OlObjC"), (QStringList{"N/A", "N/A", "N/A", "N/A", "N/A", "N/A", "", "N/A", "N/A", "N/A"}));
+        QCOMPARE(row(shown, "OlObjC")[5], QStringLiteral("OlObjGone"));
+        QCOMPARE(row(shown, "OlObjN1"), (QStringList{"N/A", "n1", "N/A", "N/A", "n1", "N/A", "1", "N/A", "N/A", "N/A"}));
     }
 
     void rowsOfManyObjectsAreThoseOfEach_data() {
@@ -161,7 +213,7 @@ private slots:
     void reportPageLineByLine() {
         add(kLamps);
         // An identifier's search: its name as criteria, linked values by name, open rows.
-        QCOMPARE(ReportCommand::page(report(kLampClass, false)),
+        QCOMPARE(page(kLampClass, false),
                  head("Lamp") + headerCell("BelongsTo") + headerCell("colour") + headerCell("watts") + "</TR>\r\n" +
                      "<TR><TD>Lamp</TD><TD>Desk lamp</TD><TD>Garden</TD>\r\n<TD>red</TD>\r\n<TD>N/A</TD>\r\n"
                      "<TR><TD>Lamp</TD><TD>Floor lamp</TD><TD>N/A</TD>\r\n<TD>N/A</TD>\r\n<TD>60</TD>\r\n" +
@@ -169,7 +221,7 @@ private slots:
         // Only class and name: each row without a line end of its own.
         init();
         add(kLamps.mid(0, 4) + QList<Row>{{kFloor, kTOO, kLampClass}, {kFloor, kName, "Floor lamp"}});
-        QCOMPARE(ReportCommand::page(report("Lamp", true)),
+        QCOMPARE(page("Lamp", true),
                  head("Lamp") + "</TR>\r\n" +
                      "<TR><TD>OlValClass</TD><TD>Lamp</TD><TR><TD>Lamp</TD><TD>Desk lamp</TD>"
                      "<TR><TD>Lamp</TD><TD>Floor lamp</TD>" + kFoot);
@@ -180,8 +232,8 @@ private slots:
              {kDesk, "c", "/p/three.jpeg"}, {kDesk, "d", "/p/four.png"}, {kDesk, "e", "/p/five.bmp"},
              {kDesk, "f", kFloor}, {kFloor, kName, "/p/linked.Jpg"}, {kDesk, "g", "/p/it's \"odd\" & <x>.gif"},
              {kDesk, "<i>", "<script>alert(1)</script>"}});
-        const QByteArray page = ReportCommand::page(report("<b>\"Tom\"", true));
-        const QList<QByteArray> lines = page.split('\n');
+        const QByteArray written = page("<b>\"Tom\"", true);
+        const QList<QByteArray> lines = written.split('\n');
         QCOMPARE(lines[6], QByteArray("<P>Search criteria = &lt;b&gt;&quot;Tom&quot;</P>\r"));
         QCOMPARE(lines[9], headerCell("&lt;i&gt;").chopped(1));
         QCOMPARE(lines.mid(18, 8),
@@ -191,18 +243,63 @@ private slots:
                                     "<TD>/p/three.jpeg</TD>\r", "<TD>/p/four.png</TD>\r", "<TD>/p/five.bmp</TD>\r",
                                     "<TD><IMG SRC=\"/p/linked.Jpg\"></TD>\r",
                                     "<TD><IMG SRC=\"/p/it's &quot;odd&quot; &amp; &lt;x&gt;.gif\"></TD>\r"}));
-        QVERIFY(!page.contains("<script>") && !page.contains("<b>") && !page.contains("<i>"));
+        QVERIFY(!written.contains("<script>") && !written.contains("<b>") && !written.contains("<i>"));
     }
 
     void moreThanAHundredAndOnePropertiesAllGetColumns() {
         QList<Row> rows{{kDesk, kName, "wide"}};
         for (int i = 149; i >= 0; --i) rows.push_back({kDesk, QStringLiteral("p%1").arg(i, 3, 10, QLatin1Char('0')), QString::number(i)});
         add(rows);
-        const Report r = report("wide", false);
-        QCOMPARE(r.table.columns.size(), 150);
-        QCOMPARE(r.table.columns.last(), QStringLiteral("p149"));
-        QCOMPARE(r.table.rows.first().last(), QStringLiteral("149"));
-        QCOMPARE(ReportCommand::page(r).count("bgcolor"), 152);
+        const Table t = table("wide", false, TableLinks::ByName);
+        QCOMPARE(t.headers.size(), 152);
+        QCOMPARE(t.headers.last(), QStringLiteral("p149"));
+        QCOMPARE(t.rows.first().last(), QStringLiteral("149"));
+        QCOMPARE(page("wide", false).count("bgcolor"), 152);
+    }
+
+    void filesAreWrittenWholeOrNotAtAll() {
+        QList<Row> rows;
+        for (int i = 0; i < 1200; ++i)
+            rows += {{QStringLiteral("OlObjN%1").arg(i), kName, QStringLiteral("lamp %1").arg(i)},
+                     {QStringLiteral("OlObjN%1").arg(i), "colour", QString(40, QLatin1Char('x'))}};
+        add(rows);
+        QTemporaryDir folder;
+        const QString reportPath = folder.filePath("BasicReport.htm"), csvPath = folder.filePath("Olv.csv");
+        for (const QString& path : {reportPath, csvPath}) {
+            QFile old(path);
+            QVERIFY(old.open(QIODevice::WriteOnly) && old.write("the old file") == 12);
+        }
+        // Called off once part of the new file is written: the old one stays, nothing is left beside it.
+        bool partWritten = false;
+        const KeepGoing untilPartWritten = [&] { return !partWritten; };
+        const auto share = [&](double done) { partWritten = done > 0 && done < 1; };
+        const std::optional<Report> read = ReportCommand(m_store).read("lamp", true);
+        QVERIFY(read && read->table.ids.size() == 1200);
+        ReportCommand report(m_store, untilPartWritten);
+        QVERIFY_THROWS_EXCEPTION(Cancelled, report.save(reportPath, *read, share));
+        QVERIFY(partWritten);
+        partWritten = false;
+        TableCommand cells(m_store, untilPartWritten);
+        QVERIFY_THROWS_EXCEPTION(Cancelled, csv::save(csvPath, read->table, cells, share));
+        QVERIFY(partWritten);
+        for (const QString& path : {reportPath, csvPath}) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QCOMPARE(file.readAll(), QByteArray("the old file"));
+        }
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files), (QStringList{"BasicReport.htm", "Olv.csv"}));
+
+        // Written through: the old files replaced whole. A folder that is not there: said, naming the file.
+        ReportCommand whole(m_store);
+        QVERIFY(whole.save(reportPath, *read).isNull());
+        TableCommand allCells(m_store);
+        QVERIFY(csv::save(csvPath, read->table, allCells).isNull());
+        QFile csvFile(csvPath);
+        QVERIFY(csvFile.open(QIODevice::ReadOnly));
+        QCOMPARE(csvFile.readAll().count("\r\n"), 1201);
+        const QString nowhere = folder.filePath("gone/BasicReport.htm");
+        QVERIFY(whole.save(nowhere, *read).contains(nowhere));
+        QVERIFY(csv::save(nowhere, read->table, allCells).contains(nowhere));
     }
 
     void cardsShowNamesClassesAndLinksByName() {

@@ -20,6 +20,8 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTableView>
+#include <sys/fsuid.h>
+#include <unistd.h>
 
 using namespace olv;
 using namespace olv::test;
@@ -27,6 +29,23 @@ using namespace olv::test;
 namespace {
 
 const QString kLamp = obj(1), kDesk = obj(2), kFloor = obj(3), kGarden = obj(4);
+
+// Files as an ordinary user may use them, also when the tests run as root, whom no folder refuses.
+// Only this thread is affected.
+struct AsOrdinaryUser {
+    AsOrdinaryUser() {
+        if (geteuid() == 0) {
+            setfsgid(65534);
+            setfsuid(65534);
+        }
+    }
+    ~AsOrdinaryUser() {
+        if (geteuid() == 0) {
+            setfsuid(0);
+            setfsgid(0);
+        }
+    }
+};
 
 struct ViewsDriver : MainWindowDriver {
     ViewsDriver() {
@@ -54,7 +73,7 @@ struct ViewsDriver : MainWindowDriver {
         for (int c = 0; c < m->columnCount(); ++c) list << m->headerData(c, Qt::Horizontal).toString();
         return list;
     }
-    // The table's rows as read, cells joined by "|".
+    // The table's rows as shown, cells joined by "|"; a row not read yet shows empty cells.
     QStringList cells() const {
         QStringList rows;
         QAbstractItemModel* m = tableView()->grid()->model();
@@ -107,8 +126,8 @@ private slots:
         QVERIFY(first->grid()->model()->headerData(0, Qt::Horizontal, Qt::FontRole).value<QFont>().bold());
         QVERIFY(first->grid()->horizontalHeader()->isVisible());
         // A class, and instances whose links show as stored.
-        QCOMPARE(d.cells(), (QStringList{"OlValClass|Lamp|N/A|N/A|N/A", "Lamp|Desk lamp|" + kGarden + "|red|N/A",
-                                         "Lamp|Floor lamp|N/A|N/A|60"}));
+        QTRY_COMPARE(d.cells(), (QStringList{"OlValClass|Lamp|N/A|N/A|N/A", "Lamp|Desk lamp|" + kGarden + "|red|N/A",
+                                             "Lamp|Floor lamp|N/A|N/A|60"}));
 
         // The box is read when "Table" is clicked, not the tree; the open view gives way to a new one.
         QPointer<frmTableView> old = first;
@@ -116,7 +135,7 @@ private slots:
         d.clickButton("cmdTableView");
         QTRY_VERIFY(!old);
         QVERIFY(d.tableView() && d.tableView()->isVisible());
-        QCOMPARE(d.cells(), (QStringList{"Lamp|Desk lamp|" + kGarden + "|red|N/A", "Lamp|Floor lamp|N/A|N/A|60"}));
+        QTRY_COMPARE(d.cells(), (QStringList{"Lamp|Desk lamp|" + kGarden + "|red|N/A", "Lamp|Floor lamp|N/A|N/A|60"}));
         QCOMPARE(d.childTexts(d.root()), (QStringList{"Lamp", "Desk lamp", "Floor lamp"}));
 
         // Many objects ask nothing; none gives the header row alone.
@@ -414,6 +433,68 @@ private slots:
         view->showNormal();
         view->resize(10, 10);
         QTRY_COMPARE(view->size(), QSize(tw(6435), tw(6330)));
+    }
+
+    void shouldShowEveryCellAsItsLookupReadsIt() {
+        ViewsDriver d;
+        // The class and the name under other letter case, columns of the user's own named so, and
+        // the same property twice, umlauts in both cases.
+        d.h.add({{obj(5), "too", kLamp}, {obj(5), "name", "Reading lamp"}, {obj(5), "ÄPFEL", "first"},
+                 {obj(5), "äpfel", "second"}, {obj(6), "NAME", "Shed lamp"}, {obj(6), "Too", kClassValue},
+                 {obj(6), "äPFEL", "third"}, {kDesk, "too", "a second class"}});
+        d.search("lamp", true);
+        d.clickButton("cmdTableView");
+        QTRY_VERIFY(d.tableView() && d.tableView()->isVisible());
+        QCOMPARE(d.headers(), (QStringList{"Class", "Name", "BelongsTo", "colour", "name", "too", "watts", u"ÄPFEL"_qs}));
+        QTRY_COMPARE(d.cells(), (QStringList{"OlValClass|Lamp|N/A|N/A|Lamp|OlValClass|N/A|N/A",
+                                             "Lamp|Desk lamp|" + kGarden + "|red|Desk lamp|" + kLamp + "|N/A|N/A",
+                                             "Lamp|Floor lamp|N/A|N/A|Floor lamp|" + kLamp + "|60|N/A",
+                                             "Lamp|Reading lamp|N/A|N/A|Reading lamp|" + kLamp + "|N/A|first",
+                                             "OlValClass|Shed lamp|N/A|N/A|Shed lamp|OlValClass|N/A|third"}));
+        // The CSV file has the same cells, the report the class's name for a linked class.
+        const QString table = d.h.dir.filePath("lamps.csv");
+        d.h.prompter.fileAnswers << table << d.reportPath();
+        QTest::mouseClick(d.tableView()->findChild<QPushButton*>("cmdCSV"), Qt::LeftButton);
+        QCOMPARE(d.read(table).split('\n').at(4), ("Lamp,Reading lamp,N/A,N/A,Reading lamp," + kLamp + ",N/A,first\r").toUtf8());
+        d.choose("mnuReport", "mnuReportHTML");
+        QVERIFY(d.written().contains("<TR><TD>Lamp</TD><TD>Reading lamp</TD><TD>N/A</TD>\r\n<TD>N/A</TD>\r\n"
+                                     "<TD>Reading lamp</TD>\r\n<TD>Lamp</TD>\r\n<TD>N/A</TD>\r\n<TD>first</TD>\r\n"));
+    }
+
+    void shouldWriteTheReportAndTheCsvFileWholeOrNotAtAll() {
+        ViewsDriver d;
+        // A folder that refuses new files, holding earlier ones the user may change.
+        const QString folder = d.h.dir.filePath("locked");
+        QVERIFY(QDir().mkpath(folder));
+        const QString page = folder + "/BasicReport.htm", table = folder + "/Olv.csv";
+        const auto everyone = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::WriteGroup |
+                              QFile::ReadOther | QFile::WriteOther;
+        const auto exe = QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther;
+        for (const QString& path : {page, table}) {
+            QFile old(path);
+            QVERIFY(old.open(QIODevice::WriteOnly) && old.write("the old file") == 12);
+            old.close();
+            QVERIFY(QFile::setPermissions(path, everyone));
+        }
+        QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther | exe));
+        QVERIFY(QFile::setPermissions(d.h.dir.path(), everyone | exe) && QFile::setPermissions(d.h.path(), everyone));
+        d.search("lamp", true);
+        {
+            AsOrdinaryUser user;
+            d.h.prompter.fileAnswers << page;
+            d.choose("mnuReport", "mnuReportHTML");
+            d.h.prompter.fileAnswers << table;
+            d.choose("mnuReport", "mnuReportCSV");
+        }
+        QVERIFY(QFile::setPermissions(folder, everyone | exe));
+        const QStringList errors = d.h.prompter.texts(Prompt::Error);
+        QCOMPARE(errors.size(), 2);
+        QVERIFY2(errors[0].startsWith("The report cannot be written to " + page), qPrintable(errors[0]));
+        QVERIFY2(errors[1].startsWith("The file " + table + " cannot be written"), qPrintable(errors[1]));
+        QVERIFY(d.h.prompter.texts(Prompt::Message).isEmpty());
+        QVERIFY(d.h.shell.opened.isEmpty());
+        for (const QString& path : {page, table}) QCOMPARE(d.read(path), QByteArray("the old file"));
+        QCOMPARE(QDir(folder).entryList(QDir::Files), (QStringList{"BasicReport.htm", "Olv.csv"}));
     }
 };
 

@@ -1,8 +1,9 @@
 #include "csv.h"
 
+#include "wholefile.h"
+
 #include <QDir>
 #include <QRegularExpression>
-#include <QSaveFile>
 
 namespace olv::csv {
 
@@ -20,25 +21,27 @@ QString field(QString cell) {
     return cell;
 }
 
-QString line(const QStringList& cells) {
-    QStringList fields;
-    for (const QString& c : cells) fields << field(c);
-    return fields.join(QLatin1Char(',')) + QStringLiteral("\r\n");
-}
-
 } // namespace
 
-QByteArray text(const ObjectTable& table) {
-    QString all = line(table.headers());
-    for (const QStringList& row : table.rows) all += line(row);
-    return QByteArray("\xEF\xBB\xBF") + all.toUtf8();
+void write(const TableLayout& table, TableCommand& cells, QIODevice& out, const std::function<void(double)>& share) {
+    put(out, "\xEF\xBB\xBF");
+    QString line;
+    for (const QString& header : table.headers()) line += field(header) + QLatin1Char(',');
+    line.back() = QLatin1Char('\r');
+    put(out, (line + QLatin1Char('\n')).toUtf8());
+    const int columns = int(table.columns.size()) + 2;
+    cells.eachRow(table, TableLinks::AsStored, [&](const TableRow& row) {
+        line.clear();
+        for (const QString& cell : row.cells(columns)) line += field(cell) + QLatin1Char(',');
+        line.back() = QLatin1Char('\r');
+        put(out, (line + QLatin1Char('\n')).toUtf8());
+    }, share);
 }
 
-QString write(const QString& path, const ObjectTable& table) {
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly) && file.write(text(table)) >= 0 && file.commit()) return QString();
-    return QStringLiteral("The file %1 cannot be written: %2.")
-        .arg(QDir::toNativeSeparators(path), file.errorString());
+QString save(const QString& path, const TableLayout& table, TableCommand& cells, const std::function<void(double)>& share) {
+    const QString failure = writeWhole(path, [&](QIODevice& out) { write(table, cells, out, share); });
+    if (failure.isNull()) return failure;
+    return QStringLiteral("The file %1 cannot be written: %2.").arg(QDir::toNativeSeparators(path), failure);
 }
 
 } // namespace olv::csv

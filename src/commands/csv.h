@@ -5,7 +5,7 @@
 
 #include "tableview.h"
 
-#include <QByteArray>
+class QIODevice;
 
 namespace olv {
 
@@ -14,9 +14,12 @@ namespace csv {
 inline const QString kDialogTitle = QStringLiteral("Olv - Save as CSV");
 inline const QString kFileName = QStringLiteral("Olv.csv");
 
-QByteArray text(const ObjectTable& table);
-// Writes the file whole or not at all; the failure in words naming the file, or a null string.
-QString write(const QString& path, const ObjectTable& table);
+// The file's lines, the cells read through cells as they are written.
+void write(const TableLayout& table, TableCommand& cells, QIODevice& out, const std::function<void(double)>& share = {});
+// Writes the file whole or not at all, so a failure leaves any earlier file as it was; the
+// failure in words naming the file, or a null string.
+QString save(const QString& path, const TableLayout& table, TableCommand& cells,
+             const std::function<void(double)>& share = {});
 
 } // namespace csv
 

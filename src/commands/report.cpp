@@ -1,7 +1,8 @@
 #include "report.h"
 
+#include "wholefile.h"
+
 #include <QDir>
-#include <QSaveFile>
 
 namespace olv {
 
@@ -23,55 +24,53 @@ ReportCommand::ReportCommand(const Store& store, KeepGoing keepGoing) : m_table(
 
 std::optional<Report> ReportCommand::read(const QString& text, bool containing) {
     Report report;
-    report.table = m_table.build(text, containing, TableCommand::Links::ByName);
-    if (report.table.rows.isEmpty()) return std::nullopt;
+    report.table = m_table.layout(text, containing);
+    if (report.table.ids.isEmpty()) return std::nullopt;
     report.criteria = isObjectId(text) ? m_table.nameOf(text) : text;
     return report;
 }
 
-QByteArray ReportCommand::page(const Report& report) {
+void ReportCommand::write(const Report& report, QIODevice& out, const std::function<void(double)>& share) {
     const QByteArray eol = "\r\n";
-    QByteArray out;
-    out.reserve(64 * 1024);
+    QByteArray head;
     // The byte-order mark tells browsers the page is UTF-8 without changing a line of it.
-    out += "\xEF\xBB\xBF";
-    out += "<HTML>" + eol;
-    out += "<HEAD>" + eol;
-    out += "<TITLE>Olv :: Olvarion :: Basic Report</TITLE>" + eol;
-    out += "<style><!-- body { font-family: Verdana; font-size: 10pt }"
-           "TD { font-family: Verdana; font-size: 10pt }--> </style>" +
-           eol;
-    out += "</HEAD>" + eol;
-    out += "<BODY>" + eol;
-    out += "<P>Search criteria = " + escaped(report.criteria) + "</P>" + eol;
-    out += R"(<TABLE BORDER="1" CELLPADDING="2" CELLSPACING="0">)" + eol;
-    out += QByteArray("<TR>") + kHeaderCellStart + "Class" + kHeaderCellEnd + kHeaderCellStart + "Name" +
-           kHeaderCellEnd + eol;
-    for (const QString& column : report.table.columns)
-        out += kHeaderCellStart + escaped(column) + kHeaderCellEnd + eol;
-    out += "</TR>" + eol;
-    for (const QStringList& cells : report.table.rows) {
+    head += "\xEF\xBB\xBF";
+    head += "<HTML>" + eol;
+    head += "<HEAD>" + eol;
+    head += "<TITLE>Olv :: Olvarion :: Basic Report</TITLE>" + eol;
+    head += "<style><!-- body { font-family: Verdana; font-size: 10pt }"
+            "TD { font-family: Verdana; font-size: 10pt }--> </style>" +
+            eol;
+    head += "</HEAD>" + eol;
+    head += "<BODY>" + eol;
+    head += "<P>Search criteria = " + escaped(report.criteria) + "</P>" + eol;
+    head += R"(<TABLE BORDER="1" CELLPADDING="2" CELLSPACING="0">)" + eol;
+    head += QByteArray("<TR>") + kHeaderCellStart + "Class" + kHeaderCellEnd + kHeaderCellStart + "Name" +
+            kHeaderCellEnd + eol;
+    for (const QString& column : report.table.columns) head += kHeaderCellStart + escaped(column) + kHeaderCellEnd + eol;
+    head += "</TR>" + eol;
+    put(out, head);
+
+    const int columns = int(report.table.columns.size()) + 2;
+    QByteArray line;
+    m_table.eachRow(report.table, TableLinks::ByName, [&](const TableRow& row) {
         // Rows stay open, as HTML allows; the first value shares the line of class and name.
-        out += "<TR><TD>" + escaped(cells[0]) + "</TD><TD>" + escaped(cells[1]) + "</TD>";
-        for (qsizetype c = 2; c < cells.size(); ++c) {
-            const QByteArray value = escaped(cells[c]);
-            out += "<TD>" + (isPicture(cells[c]) ? R"(<IMG SRC=")" + value + R"(">)" : value) + "</TD>" + eol;
+        const QStringList cells = row.cells(columns);
+        line = "<TR><TD>" + escaped(cells[0]) + "</TD><TD>" + escaped(cells[1]) + "</TD>";
+        for (int c = 2; c < columns; ++c) {
+            const QString& cell = cells[c];
+            const QByteArray value = escaped(cell);
+            line += "<TD>" + (isPicture(cell) ? R"(<IMG SRC=")" + value + R"(">)" : value) + "</TD>" + eol;
         }
-    }
-    out += "</TABLE>" + eol;
-    out += "</BODY>" + eol;
-    out += "</HTML>" + eol;
-    return out;
+        put(out, line);
+    }, share);
+    put(out, "</TABLE>" + eol + "</BODY>" + eol + "</HTML>" + eol);
 }
 
-QString ReportCommand::write(const QString& path, const Report& report) {
-    // Written beside the old file and put in its place at the end, so a failure leaves no half page.
-    QSaveFile file(path);
-    file.setDirectWriteFallback(true);
-    const QByteArray bytes = page(report);
-    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit()) return QString();
-    return QStringLiteral("The report cannot be written to %1: %2.")
-        .arg(QDir::toNativeSeparators(path), file.errorString());
+QString ReportCommand::save(const QString& path, const Report& report, const std::function<void(double)>& share) {
+    const QString failure = writeWhole(path, [&](QIODevice& out) { write(report, out, share); });
+    if (failure.isNull()) return failure;
+    return QStringLiteral("The report cannot be written to %1: %2.").arg(QDir::toNativeSeparators(path), failure);
 }
 
 QString ReportCommand::createdMessage(const QString& path) {

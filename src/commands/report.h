@@ -3,14 +3,15 @@
 
 #include "tableview.h"
 
-#include <QByteArray>
 #include <optional>
+
+class QIODevice;
 
 namespace olv {
 
 struct Report {
-    QString criteria; // the search text, or the Name of the object it names
-    ObjectTable table; // linked objects shown by their Name
+    QString criteria;  // the search text, or the Name of the object it names
+    TableLayout table; // linked objects are shown by their Name
 };
 
 class ReportCommand {
@@ -20,15 +21,15 @@ public:
 
     explicit ReportCommand(const Store& store, KeepGoing keepGoing = {});
 
-    // Everything the page shows; nothing when no object matches.
+    // The objects and columns the page shows; nothing when no object matches.
     std::optional<Report> read(const QString& text, bool containing);
 
-    // The page: UTF-8 with a byte-order mark, lines ended by CR LF, every text from the store
-    // escaped, so markup in a value shows as text.
-    static QByteArray page(const Report& report);
-    // Writes the page whole or not at all; the failure in words naming the file, or a null
-    // string when it was written.
-    static QString write(const QString& path, const Report& report);
+    // The page, UTF-8 with a byte-order mark, lines ended by CR LF, every text from the store
+    // escaped, so markup in a value shows as text. The cells are read as they are written.
+    void write(const Report& report, QIODevice& out, const std::function<void(double)>& share = {});
+    // Writes the page to the file whole or not at all, so a failure leaves any earlier file as it
+    // was; the failure in words naming the file, or a null string when it was written.
+    QString save(const QString& path, const Report& report, const std::function<void(double)>& share = {});
     static QString createdMessage(const QString& path);
 
 private:

@@ -1,6 +1,5 @@
 #include "tableview.h"
 
-#include <QHash>
 #include <QSet>
 #include <algorithm>
 
@@ -8,31 +7,92 @@ namespace olv {
 
 namespace {
 
-// Objects between two looks at keepGoing.
-constexpr qsizetype kPollEvery = 256;
-
 // A stored NULL reads as empty text, as the lookups give it.
 QString shown(const QString& v) { return v.isNull() ? QStringLiteral("") : v; }
 
-// Folded property names, kept: a search touches few distinct names but many rows.
-class Folds {
-public:
-    const QString& of(const QString& p) {
-        auto it = m_folds.constFind(p);
-        if (it == m_folds.cend()) it = m_folds.insert(p, jet::fold(p));
-        return *it;
-    }
-
-private:
-    QHash<QString, QString> m_folds;
-};
-
-bool ownColumn(const QString& p) { return !p.isNull() && p != kTOO && p != kName; }
+const QString& foldedTOO() {
+    static const QString folded = jet::fold(kTOO);
+    return folded;
+}
+const QString& foldedName() {
+    static const QString folded = jet::fold(kName);
+    return folded;
+}
 
 } // namespace
 
-TableCommand::TableCommand(const Store& store, KeepGoing keepGoing)
-    : m_db(store, std::move(keepGoing)) {}
+void TableLayout::setColumns(QStringList names) {
+    columns = std::move(names);
+    m_columnOf.clear();
+    for (int c = 0; c < columns.size(); ++c) m_columnOf.insert(jet::fold(columns[c]), c + 2);
+}
+
+QString TableRow::cell(int column) const {
+    const auto it = std::lower_bound(m_cells.begin(), m_cells.end(), column,
+                                     [](const std::pair<int, QString>& c, int column) { return c.first < column; });
+    return it != m_cells.end() && it->first == column ? it->second : kNotAvailable;
+}
+
+QStringList TableRow::cells(int columnCount) const {
+    QStringList all;
+    all.reserve(columnCount);
+    auto held = m_cells.cbegin();
+    for (int c = 0; c < columnCount; ++c) {
+        if (held != m_cells.cend() && held->first == c) all << (held++)->second;
+        else all << kNotAvailable;
+    }
+    return all;
+}
+
+const QString& TableRows::folded(const QString& p) {
+    auto it = m_folds.constFind(p);
+    if (it == m_folds.cend()) it = m_folds.insert(p, jet::fold(p));
+    return *it;
+}
+
+QList<TableRow> TableRows::read(Database& db, qsizetype first, qsizetype count) {
+    const QStringList ids = m_layout.ids.mid(first, count);
+    const QList<QList<Row>> rows = db.rowsOfEach(ids);
+    QList<TableRow> table(ids.size());
+    QSet<QString> unnamed;
+    for (qsizetype i = 0; i < ids.size(); ++i) {
+        QList<std::pair<int, QString>>& cells = table[i].m_cells;
+        // The first row of each name in any letter case, as the lookup reads it; class and Name
+        // are looked up like any other property.
+        for (const Row& r : rows[i]) {
+            if (r.p.isNull()) continue;
+            const QString& p = folded(r.p);
+            const int column = p == foldedTOO() ? 0 : p == foldedName() ? 1 : -1;
+            for (const int c : {column, m_layout.columnOf(p)}) {
+                if (c < 0 || std::any_of(cells.cbegin(), cells.cend(), [c](const auto& cell) { return cell.first == c; }))
+                    continue;
+                cells.push_back({c, shown(r.v)});
+                if (isObjectId(r.v) && (c == 0 || (c >= 2 && m_links == TableLinks::ByName)) && !m_names.contains(r.v))
+                    unnamed.insert(r.v);
+            }
+        }
+        std::sort(cells.begin(), cells.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    }
+
+    // The Names of linked objects (classes, and for the report any linked value), read at once.
+    const QStringList targets(unnamed.cbegin(), unnamed.cend());
+    const QList<QList<Row>> targetRows = db.rowsOfEach(targets);
+    for (qsizetype t = 0; t < targets.size(); ++t) {
+        QString name = kNotAvailable;
+        for (const Row& r : targetRows[t])
+            if (!r.p.isNull() && folded(r.p) == foldedName()) {
+                name = shown(r.v);
+                break;
+            }
+        m_names.insert(targets[t], name);
+    }
+    for (TableRow& row : table)
+        for (auto& [c, value] : row.m_cells)
+            if ((c == 0 || (c >= 2 && m_links == TableLinks::ByName)) && isObjectId(value)) value = m_names.value(value);
+    return table;
+}
+
+TableCommand::TableCommand(const Store& store, KeepGoing keepGoing) : m_db(store, std::move(keepGoing)) {}
 
 Database& TableCommand::db() { return m_db.get(); }
 
@@ -42,74 +102,32 @@ void TableCommand::keepGoing() {
 
 QString TableCommand::nameOf(const QString& id) { return db().GetPropertyValue(id, kName); }
 
-ObjectTable TableCommand::build(const QString& text, bool containing, Links links) {
-    ObjectTable table;
-    const QStringList ids = db().findObjects(text, containing);
+TableLayout TableCommand::layout(const QString& text, bool containing) {
+    TableLayout layout;
+    layout.ids = db().findObjects(text, containing);
     keepGoing();
-    const QList<QList<Row>> rows = db().rowsOfEach(ids);
+    // Each name once, spelt as first stored; exactly TOO and Name are the class and name columns.
+    QHash<QString, QString> spelling; // folded -> as first stored
+    for (const QString& p : db().propertyNamesOf(layout.ids)) {
+        const QString folded = jet::fold(p);
+        if (p != kTOO && p != kName && !spelling.contains(folded)) spelling.insert(folded, p);
+    }
     keepGoing();
+    QStringList columns = spelling.values();
+    std::sort(columns.begin(), columns.end(), jet::less);
+    layout.setColumns(std::move(columns));
+    return layout;
+}
 
-    // The columns: each property name once, spelt as first met.
-    Folds folds;
-    QHash<QString, QString> spelling; // folded -> as first met
-    for (const QList<Row>& object : rows)
-        for (const Row& r : object)
-            if (ownColumn(r.p) && !spelling.contains(folds.of(r.p))) spelling.insert(folds.of(r.p), r.p);
-    table.columns = spelling.values();
-    std::sort(table.columns.begin(), table.columns.end(), jet::less);
-    QHash<QString, int> columnOf;
-    for (int c = 0; c < table.columns.size(); ++c) columnOf.insert(folds.of(table.columns[c]), c + 2);
-
-    // The cells: the first row of each property; null marks one not met yet.
-    QSet<QString> linked;
-    const auto link = [&](const QString& v) {
-        if (isObjectId(v)) linked.insert(v);
-    };
-    table.rows.reserve(ids.size());
-    for (qsizetype i = 0; i < ids.size(); ++i) {
-        if (i % kPollEvery == kPollEvery - 1) keepGoing();
-        QStringList cells(2 + table.columns.size());
-        for (const Row& r : rows[i]) {
-            // The class is exactly TOO, as the property grid reads it; a "too" row is the user's.
-            // The name is read in any letter case, as the tree reads it.
-            if (r.p == kTOO) {
-                if (cells[0].isNull()) cells[0] = shown(r.v);
-            } else if (jet::equal(r.p, kName) && cells[1].isNull()) {
-                cells[1] = shown(r.v);
-            }
-            if (ownColumn(r.p)) {
-                QString& cell = cells[columnOf.value(folds.of(r.p))];
-                if (cell.isNull()) cell = shown(r.v);
-            }
-        }
-        link(cells[0]);
-        if (links == Links::ByName)
-            for (qsizetype c = 2; c < cells.size(); ++c) link(cells[c]);
-        table.rows.push_back(std::move(cells));
+void TableCommand::eachRow(const TableLayout& layout, TableLinks links, const std::function<void(const TableRow&)>& each,
+                           const std::function<void(double)>& share) {
+    TableRows reader(layout, links);
+    const qsizetype total = layout.ids.size();
+    for (qsizetype first = 0; first < total; first += kBlock) {
+        keepGoing();
+        for (const TableRow& row : reader.read(db(), first, kBlock)) each(row);
+        if (share) share(double(std::min(first + kBlock, total)) / double(total));
     }
-
-    // Names of the linked objects (classes, and for the report any linked value), read at once.
-    const QStringList targets(linked.cbegin(), linked.cend());
-    const QList<QList<Row>> targetRows = db().rowsOfEach(targets);
-    keepGoing();
-    QHash<QString, QString> nameOfTarget;
-    for (qsizetype t = 0; t < targets.size(); ++t) {
-        QString name = kNotAvailable;
-        for (const Row& r : targetRows[t])
-            if (jet::equal(r.p, kName)) {
-                name = shown(r.v);
-                break;
-            }
-        nameOfTarget.insert(targets[t], name);
-    }
-    for (QStringList& cells : table.rows) {
-        for (qsizetype c = 0; c < cells.size(); ++c) {
-            if (cells[c].isNull()) cells[c] = kNotAvailable;
-            else if ((c == 0 || (c >= 2 && links == Links::ByName)) && isObjectId(cells[c]))
-                cells[c] = nameOfTarget.value(cells[c]);
-        }
-    }
-    return table;
 }
 
 } // namespace olv

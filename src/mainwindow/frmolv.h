@@ -83,7 +83,7 @@ private:
     // Cancel; false when it failed, the user told why, or was called off.
     using SearchWork = std::function<void(const QString& text, bool containing, KeepGoing keepGoing)>;
     bool onCurrentSearch(const QString& what, const SearchWork& work);
-    std::optional<ObjectTable> currentTable();
+    std::optional<TableLayout> currentTable();
     bool confirmCount(qsizetype count);
     // Asks before a long listing, then lists the found objects below parent.
     void showFound(LongWork& work, SearchCommand& search, QTreeWidgetItem* parent,

@@ -5,7 +5,6 @@
 
 #include "app/longwork.h"
 #include "app/placement.h"
-#include "app/ui.h"
 #include "app/windowregistry.h"
 #include "commands/cards.h"
 #include "commands/report.h"
@@ -15,6 +14,7 @@
 #include "views/frmtableview.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
 
@@ -29,10 +29,10 @@ bool frmOlv::onCurrentSearch(const QString& what, const SearchWork& work) {
     });
 }
 
-std::optional<ObjectTable> frmOlv::currentTable() {
-    ObjectTable table;
+std::optional<TableLayout> frmOlv::currentTable() {
+    TableLayout table;
     if (!onCurrentSearch(QStringLiteral("Building the table ..."), [&](const QString& text, bool containing, KeepGoing keepGoing) {
-            table = TableCommand(m_ctx.store, std::move(keepGoing)).build(text, containing);
+            table = TableCommand(m_ctx.store, std::move(keepGoing)).layout(text, containing);
         }))
         return std::nullopt;
     return table;
@@ -41,7 +41,7 @@ std::optional<ObjectTable> frmOlv::currentTable() {
 void frmOlv::cmdTableView_Click() {
     // Built anew from the search as it stands now; nothing of an open view is kept.
     if (auto open = m_ctx.windows->find<frmTableView>()) open->close();
-    std::optional<ObjectTable> table = currentTable();
+    std::optional<TableLayout> table = currentTable();
     if (!table) return;
     m_ctx.windows->open<frmTableView>([&] { return placedBeside(new frmTableView(m_ctx, std::move(*table)), this); });
 }
@@ -59,7 +59,7 @@ void frmOlv::cmdCardView_Click() {
 
 void frmOlv::mnuReportCSV_Click() {
     // The table view's columns and cells, identifiers as stored.
-    if (const std::optional<ObjectTable> table = currentTable()) frmTableView::saveAsCsv(this, m_ctx, *table);
+    if (const std::optional<TableLayout> table = currentTable()) frmTableView::saveAsCsv(this, m_ctx, m_ctx.store, *table);
 }
 
 void frmOlv::mnuReportHTML_Click() {
@@ -74,10 +74,14 @@ void frmOlv::mnuReportHTML_Click() {
                                                       ReportCommand::kFileName);
     if (path.isEmpty()) return; // cancelled: nothing is written
     QString failure;
-    {
-        BusyCursor busy;
-        failure = ReportCommand::write(path, *report);
-    }
+    // The cells are read as the page is written; called off, any earlier file stays as it was.
+    if (!guarded([&] {
+            LongWork work(this, QStringLiteral("Writing %1 ...").arg(QDir::toNativeSeparators(path)));
+            failure = ReportCommand(m_ctx.store, work.keepGoing()).save(path, *report, [&](double share) {
+                work.setShare(share);
+            });
+        }))
+        return;
     if (!failure.isNull()) {
         m_ctx.prompter->error(this, failure);
         return;

@@ -1,36 +1,72 @@
 #include "frmtableview.h"
 
+#include "app/longwork.h"
 #include "app/ui.h"
 #include "commands/csv.h"
 #include "platform/prompter.h"
+#include "views/aside.h"
 
 #include <QAbstractTableModel>
-#include <QFont>
+#include <QCache>
 #include <QDir>
 #include <QFileInfo>
+#include <QFont>
 #include <QHeaderView>
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QScreen>
+#include <QSet>
 #include <QTableView>
+#include <atomic>
+#include <optional>
 
 namespace olv {
 
 namespace {
 
-// The table read once; its header row is the view's fixed top row.
+// Reads the table's rows on the readers' thread, on a connection of its own kept while the view
+// is open; it is made without search indexes or questions, which the search saw to already.
+struct TableReader {
+    TableReader(QString path, std::shared_ptr<const TableLayout> layout)
+        : path(std::move(path)), layout(std::move(layout)), rows(*this->layout, TableLinks::AsStored) {}
+    const QString path;
+    const std::shared_ptr<const TableLayout> layout;
+    TableRows rows;
+    std::optional<Database> db;
+    std::atomic<bool> gone = false;
+};
+
+struct Block {
+    QList<TableRow> rows;
+    QString failure; // in words, when the file could not be read
+};
+
+// The found objects' rows, read a block at a time as the grid asks for them and kept within
+// bounds; a cell not read yet is empty until its block comes. The header row is the view's fixed
+// top row.
 class ObjectTableModel : public QAbstractTableModel {
 public:
-    ObjectTableModel(const ObjectTable& table, QObject* parent)
-        : QAbstractTableModel(parent), m_headers(table.headers()), m_rows(table.rows) {}
+    static constexpr int kBlock = 64;
+    static constexpr int kBlocksKept = 128; // 8,192 rows
 
-    int rowCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : int(m_rows.size()); }
+    ObjectTableModel(const QString& path, std::shared_ptr<const TableLayout> table,
+                     std::function<void(const QString&)> failed, QObject* parent)
+        : QAbstractTableModel(parent), m_table(table), m_headers(table->headers()),
+          m_reader(std::make_shared<TableReader>(path, table)), m_failed(std::move(failed)), m_blocks(kBlocksKept) {}
+    ~ObjectTableModel() override { m_reader->gone = true; }
+
+    int rowCount(const QModelIndex& parent = {}) const override {
+        return parent.isValid() ? 0 : int(m_table->ids.size());
+    }
     int columnCount(const QModelIndex& parent = {}) const override {
         return parent.isValid() ? 0 : int(m_headers.size());
     }
     QVariant data(const QModelIndex& index, int role) const override {
         if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::ToolTipRole)) return {};
-        return m_rows[index.row()][index.column()];
+        const int block = index.row() / kBlock;
+        if (const QList<TableRow>* rows = m_blocks.object(block)) return (*rows)[index.row() % kBlock].cell(index.column());
+        const_cast<ObjectTableModel*>(this)->request(block); // the cache, not the rows, changes
+        return {};
     }
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
         if (orientation != Qt::Horizontal || section < 0 || section >= m_headers.size()) return {};
@@ -50,8 +86,48 @@ public:
     }
 
 private:
+    void request(int block) {
+        if (m_asked.contains(block) || m_broken) return;
+        m_asked.insert(block);
+        aside::run(
+            aside::readers(), this,
+            [reader = m_reader, block] {
+                Block read;
+                if (reader->gone) return read;
+                try {
+                    if (!reader->db) reader->db.emplace(reader->path, Database::Indexes::Leave);
+                    read.rows = reader->rows.read(*reader->db, qsizetype(block) * kBlock, kBlock);
+                } catch (const StoreError& e) {
+                    read.failure = e.message();
+                } catch (const std::exception& e) {
+                    read.failure = QStringLiteral("The table cannot be read: %1.").arg(QString::fromUtf8(e.what()));
+                }
+                return read;
+            },
+            [this, block](Block read) { arrived(block, std::move(read)); });
+    }
+
+    void arrived(int block, Block read) {
+        m_asked.remove(block);
+        if (!read.failure.isNull()) {
+            // Said once; the cells not read stay empty.
+            if (!m_broken) m_failed(read.failure);
+            m_broken = true;
+            return;
+        }
+        const int first = block * kBlock;
+        const int last = first + int(read.rows.size()) - 1;
+        m_blocks.insert(block, new QList<TableRow>(std::move(read.rows)));
+        emit dataChanged(index(first, 0), index(last, columnCount() - 1), {Qt::DisplayRole, Qt::ToolTipRole});
+    }
+
+    std::shared_ptr<const TableLayout> m_table;
     QStringList m_headers;
-    QList<QStringList> m_rows;
+    std::shared_ptr<TableReader> m_reader;
+    std::function<void(const QString&)> m_failed;
+    QCache<int, QList<TableRow>> m_blocks;
+    QSet<int> m_asked;
+    bool m_broken = false;
 };
 
 } // namespace
@@ -61,8 +137,9 @@ const QRect kGrid(0, 120, 8055, 5655);
 const QRect kCSV(120, 5940, 1095, 255);
 constexpr int kWidth = 8100, kHeight = 6255;
 
-frmTableView::frmTableView(Context& context, ObjectTable table, QWidget* parent)
-    : QWidget(parent), m_ctx(context), m_table(std::move(table)) {
+frmTableView::frmTableView(Context& context, TableLayout table, QWidget* parent)
+    : QWidget(parent), m_ctx(context), m_store(context.store),
+      m_table(std::make_shared<const TableLayout>(std::move(table))) {
     setObjectName(QStringLiteral("frmTableView"));
     setWindowTitle(QStringLiteral("Olv :: TableView"));
     setAttribute(Qt::WA_DeleteOnClose); // "Table" builds a new one each time
@@ -72,8 +149,8 @@ frmTableView::frmTableView(Context& context, ObjectTable table, QWidget* parent)
 
     m_flxTable = named(new QTableView(this), "flxTable", QStringLiteral("found objects"));
     m_flxTable->setGeometry(twRect(kGrid.x(), kGrid.y(), kGrid.width(), kGrid.height()));
-    // The grid shares the table with the CSV file: they show the same cells.
-    m_flxTable->setModel(new ObjectTableModel(m_table, m_flxTable));
+    m_flxTable->setModel(new ObjectTableModel(
+        m_store.path(), m_table, [this](const QString& failure) { m_ctx.prompter->error(this, failure); }, m_flxTable));
     m_flxTable->verticalHeader()->hide();
     m_flxTable->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     m_flxTable->verticalHeader()->setDefaultSectionSize(tw(240));
@@ -91,21 +168,30 @@ frmTableView::frmTableView(Context& context, ObjectTable table, QWidget* parent)
     if (const QScreen* screen = this->screen()) move(screen->availableGeometry().center() - rect().center());
 }
 
-void frmTableView::cmdCSV_Click() { saveAsCsv(this, m_ctx, m_table); }
+void frmTableView::cmdCSV_Click() { saveAsCsv(this, m_ctx, m_store, *m_table); }
 
 QString frmTableView::writtenMessage(const QString& path) {
     return QStringLiteral("CSV file written to ") + QDir::toNativeSeparators(path);
 }
 
-void frmTableView::saveAsCsv(QWidget* parent, Context& context, const ObjectTable& table) {
+void frmTableView::saveAsCsv(QWidget* parent, Context& context, const Store& store, const TableLayout& table) {
     const QString path = context.prompter->saveFileName(parent, csv::kDialogTitle,
                                                         QFileInfo(Store::defaultPath()).absolutePath(),
                                                         csv::kFileName, kCsvFilter);
     if (path.isEmpty()) return; // cancelled: nothing is written, nothing said
     QString failure;
-    {
-        BusyCursor busy;
-        failure = csv::write(path, table);
+    try {
+        LongWork work(parent, QStringLiteral("Writing %1 ...").arg(QDir::toNativeSeparators(path)));
+        TableCommand cells(store, work.keepGoing());
+        failure = csv::save(path, table, cells, [&](double share) { work.setShare(share); });
+    } catch (const Cancelled&) {
+        return; // called off: the file is as it was
+    } catch (const StoreError& e) {
+        failure = e.message();
+    } catch (const std::bad_alloc&) {
+        failure = QStringLiteral("There is not enough memory to finish this.");
+    } catch (const std::exception& e) {
+        failure = QStringLiteral("This could not be finished: %1.").arg(QString::fromUtf8(e.what()));
     }
     if (!failure.isNull()) context.prompter->error(parent, failure);
     else context.prompter->message(parent, writtenMessage(path));

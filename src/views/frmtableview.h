@@ -1,11 +1,13 @@
 #pragma once
 // The table view: the objects of the current search side by side, one row per object and a
-// column per property name, as read when the view was opened; "to CSV" saves what it shows.
+// column per property name. The objects and columns are those found when the view was opened;
+// the cells are read as they come into view. "to CSV" saves the same table.
 
 #include "app/context.h"
 #include "commands/tableview.h"
 
 #include <QWidget>
+#include <memory>
 
 class QPushButton;
 class QTableView;
@@ -17,13 +19,14 @@ class frmTableView : public QWidget {
 public:
     static inline const QString kCsvFilter = QStringLiteral("CSV files (*.csv)");
 
-    frmTableView(Context& context, ObjectTable table, QWidget* parent = nullptr);
+    frmTableView(Context& context, TableLayout table, QWidget* parent = nullptr);
 
     QTableView* grid() const { return m_flxTable; }
     void cmdCSV_Click();
 
-    // Asks where, then writes the table there: Cancel writes nothing, a failure names the file.
-    static void saveAsCsv(QWidget* parent, Context& context, const ObjectTable& table);
+    // Asks where, then writes the table there, its cells read from store: Cancel writes
+    // nothing, a failure names the file.
+    static void saveAsCsv(QWidget* parent, Context& context, const Store& store, const TableLayout& table);
     static QString writtenMessage(const QString& path);
 
 protected:
@@ -31,7 +34,8 @@ protected:
 
 private:
     Context& m_ctx;
-    ObjectTable m_table;
+    Store m_store; // the file the table was found in, also after File, Set Database
+    std::shared_ptr<const TableLayout> m_table;
     QTableView* m_flxTable = nullptr;
     QPushButton* m_cmdCSV = nullptr;
 };
