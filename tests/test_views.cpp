@@ -1,6 +1,7 @@
 // The table view, the HTML report, the CSV file, the card view and the About box, reached from
 // the main window with the mouse as a user does: what they show, what the report and the CSV file
-// write and say, how the views grow, and that each window comes once.
+// write and say, how the views grow, that each window comes once, and that the views paint and
+// close without waiting on the file or a picture.
 
 #include "about/frmabout.h"
 #include "app/ui.h"
@@ -20,7 +21,14 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTableView>
+#include <SQLiteCpp/SQLiteCpp.h>
+
+#include <condition_variable>
+#include <fcntl.h>
+#include <mutex>
 #include <sys/fsuid.h>
+#include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace olv;
@@ -44,6 +52,15 @@ struct AsOrdinaryUser {
             setfsuid(0);
             setfsgid(0);
         }
+    }
+};
+
+// Counts the paints of a widget.
+struct Paints : QObject {
+    int count = 0;
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) ++count;
+        return false;
     }
 };
 
@@ -86,7 +103,7 @@ struct ViewsDriver : MainWindowDriver {
     }
 
     frmCardView* cardView() const { return h.windows.find<frmCardView>(); }
-    // What each card shows, as the view reads it for drawing.
+    // What each card shows, as the view reads it for drawing; cardComing until it is read.
     const CardFace& face(int row) const {
         return static_cast<const CardModel*>(cardView()->cards()->model())->face(row);
     }
@@ -337,7 +354,8 @@ private slots:
         QListView* cards = view->cards();
         QCOMPARE(cards->model()->rowCount(), 3);
 
-        QCOMPARE(d.face(0).card.name, QStringLiteral("Lamp"));
+        // Read beside the window, then drawn.
+        QTRY_COMPARE(d.face(0).card.name, QStringLiteral("Lamp"));
         QCOMPARE(d.face(0).card.className, QStringLiteral("Class"));
         const CardFace& desk = d.face(1);
         QCOMPARE(desk.card.name, QStringLiteral("Desk lamp"));
@@ -371,7 +389,7 @@ private slots:
         QTRY_VERIFY(!old);
         QTRY_VERIFY(d.cardView() && d.cardView()->isVisible());
         QCOMPARE(d.cardView()->cards()->model()->rowCount(), 2);
-        QCOMPARE(d.face(0).card.name, QStringLiteral("Desk lamp"));
+        QTRY_COMPARE(d.face(0).card.name, QStringLiteral("Desk lamp"));
         QCOMPARE(d.h.windows.windows().size(), 2);
     }
 
@@ -495,6 +513,85 @@ private slots:
         QVERIFY(d.h.shell.opened.isEmpty());
         for (const QString& path : {page, table}) QCOMPARE(d.read(path), QByteArray("the old file"));
         QCOMPARE(QDir(folder).entryList(QDir::Files), (QStringList{"BasicReport.htm", "Olv.csv"}));
+    }
+
+    void shouldPaintCardsWhileTheFileIsLockedAndFillThemInAfter() {
+        ViewsDriver d;
+        d.search("lamp", true);
+        SQLite::Database other(d.h.path().toStdString(), SQLite::OPEN_READWRITE);
+        d.clickButton("cmdCardView");
+        QVERIFY(d.cardView());
+        // Another program takes the file before the cards are first drawn: they are drawn at
+        // once, empty, and filled in once the file is free.
+        other.exec("BEGIN EXCLUSIVE");
+        Paints paints;
+        d.cardView()->cards()->viewport()->installEventFilter(&paints);
+        QVERIFY(QTest::qWaitForWindowExposed(d.cardView()));
+        QTRY_VERIFY(paints.count > 0);
+        QVERIFY(d.face(0).cardComing);
+        QCOMPARE(d.face(0).card.id, kLamp);
+        QVERIFY(d.cardView()->cards()->model()->index(0, 0).data().isNull());
+        const int whileLocked = paints.count;
+        other.exec("COMMIT");
+        QTRY_COMPARE(d.face(0).card.name, QStringLiteral("Lamp"));
+        QCOMPARE(d.face(1).card.name, QStringLiteral("Desk lamp"));
+        QTRY_VERIFY(paints.count > whileLocked);
+        QVERIFY(d.h.prompter.shown.isEmpty());
+    }
+
+    void shouldCloseTheCardViewWithoutWaitingForAPicture() {
+        ViewsDriver d;
+        // A picture that does not come: a pipe nobody writes into yet.
+        const QString slow = d.h.dir.filePath("slow.jpg");
+        QVERIFY(mkfifo(QFile::encodeName(slow).constData(), 0600) == 0);
+        d.h.add(kDesk, "photo", slow);
+        d.search("Desk lamp");
+        d.clickButton("cmdCardView");
+        QTRY_VERIFY(d.cardView() && !d.face(0).cardComing && d.face(0).thumbnailComing);
+        // The thumbnail is being read once the pipe has a reader.
+        int writer = -1;
+        const auto opened = [&] {
+            if (writer < 0) writer = ::open(QFile::encodeName(slow).constData(), O_WRONLY | O_NONBLOCK);
+            return writer >= 0;
+        };
+        QTRY_VERIFY(opened());
+        // Lets the reading end: an empty file takes the pipe's place for any later look, and
+        // the pipe ends.
+        std::mutex m;
+        const auto letThrough = [&] {
+            std::lock_guard lock(m);
+            if (writer < 0) return;
+            const QString empty = d.h.dir.filePath("empty");
+            QFile(empty).open(QIODevice::WriteOnly);
+            ::rename(QFile::encodeName(empty).constData(), QFile::encodeName(slow).constData());
+            ::close(writer);
+            writer = -1;
+        };
+        // Should closing wait for the picture, it comes after a while, so the test ends all the
+        // same and says so.
+        std::condition_variable done;
+        bool closed = false;
+        std::atomic<bool> waited = false;
+        std::thread watchdog([&] {
+            std::unique_lock lock(m);
+            if (done.wait_for(lock, std::chrono::seconds(10), [&] { return closed; })) return;
+            lock.unlock();
+            waited = true;
+            letThrough();
+        });
+        QPointer<frmCardView> view = d.cardView();
+        view->close();
+        QTRY_VERIFY(!view);
+        const bool closedWhileReading = !waited;
+        {
+            std::lock_guard lock(m);
+            closed = true;
+        }
+        done.notify_one();
+        watchdog.join();
+        letThrough();
+        QVERIFY2(closedWhileReading, "closing the card view waited for the picture");
+        QVERIFY(d.h.prompter.shown.isEmpty());
     }
 };
 

@@ -26,8 +26,10 @@ QStringList CardCommand::firstLines(const QString& text, int count) {
     return lines;
 }
 
-QList<Card> CardCommand::cards(const QStringList& ids) {
-    const QList<QList<Row>> rows = db().rowsOfEach(ids);
+QList<Card> CardCommand::cards(const QStringList& ids) { return cards(db(), ids); }
+
+QList<Card> CardCommand::cards(Database& db, const QStringList& ids) {
+    const QList<QList<Row>> rows = db.rowsOfEach(ids);
 
     // Classes and linked objects are named in one more read for all the cards.
     QSet<QString> linked;
@@ -35,7 +37,7 @@ QList<Card> CardCommand::cards(const QStringList& ids) {
         for (const Row& r : object)
             if (isObjectId(r.v)) linked.insert(r.v);
     const QStringList targets(linked.cbegin(), linked.cend());
-    const QStringList targetNames = db().namesOf(targets);
+    const QStringList targetNames = db.namesOf(targets);
     QHash<QString, QString> nameOf;
     for (qsizetype t = 0; t < targets.size(); ++t) nameOf.insert(targets[t], targetNames[t]);
     // A linked object without a Name is shown by its identifier, as the tree lists it.

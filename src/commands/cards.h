@@ -29,6 +29,8 @@ public:
     QStringList find(const QString& text, bool containing);
     // One card per identifier, in the same order; read in a few statements.
     QList<Card> cards(const QStringList& ids);
+    // The same on a file opened elsewhere, such as by a view reading beside its window.
+    static QList<Card> cards(Database& db, const QStringList& ids);
 
     static bool isNotePath(const QString& value); // ends in ".rtf", any letter case
     // The first lines of a note's text that hold something, at most count of them.

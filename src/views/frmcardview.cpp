@@ -6,6 +6,7 @@
 #include "editing/frmdataentry.h"
 #include "platform/clipboard.h"
 #include "text/rtf.h"
+#include "views/aside.h"
 
 #include <QListView>
 #include <QPainter>
@@ -14,6 +15,8 @@
 #include <QScreen>
 #include <QStyledItemDelegate>
 #include <QTextDocument>
+#include <atomic>
+#include <optional>
 
 namespace olv {
 
@@ -53,6 +56,10 @@ public:
         p->setPen(selected ? QPen(pal.color(QPalette::Highlight), 2) : QPen(pal.color(QPalette::Mid)));
         p->setBrush(pal.color(QPalette::Base));
         p->drawRect(card);
+        if (face.cardComing) { // drawn whole once read
+            p->restore();
+            return;
+        }
 
         const QRect inner = card.adjusted(kPad, kPad, -kPad, -kPad);
         const QFontMetrics plain(option.font);
@@ -109,20 +116,31 @@ public:
 
 } // namespace
 
-CardModel::CardModel(const Store& store, QStringList ids, QSize thumbnailSize, QObject* parent)
-    : QAbstractListModel(parent), m_store(store), m_ids(std::move(ids)), m_thumbnailSize(thumbnailSize),
-      m_blocks(kBlocksKept), m_faces(kFacesKept) {
-    m_painters.setMaxThreadCount(1); // the other core stays with the window
+// Reads cards on the readers' thread, on a connection of its own kept while the view shows the
+// same file; made without search indexes or questions, which the search saw to already.
+struct CardReader {
+    explicit CardReader(QString path) : path(std::move(path)) {}
+    const QString path;
+    std::optional<Database> db;
+    std::atomic<bool> gone = false;
+};
+
+CardModel::CardModel(const QString& path, QStringList ids, QSize thumbnailSize, QObject* parent)
+    : QAbstractListModel(parent), m_reader(std::make_shared<CardReader>(path)), m_ids(std::move(ids)),
+      m_thumbnailSize(thumbnailSize), m_blocks(kBlocksKept), m_faces(kFacesKept) {}
+
+CardModel::~CardModel() { m_reader->gone = true; }
+
+void CardModel::blockRead(quint64 generation, int block, const QList<Card>& cards) {
+    if (generation != m_generation) return;
+    m_asked.remove(block);
+    m_blocks.insert(block, new QList<Card>(cards));
+    const int first = block * kBlock;
+    emit dataChanged(index(first), index(first + int(cards.size()) - 1));
 }
 
-CardModel::~CardModel() {
-    // Pictures not started yet are no longer wanted; those under way finish first, as they
-    // report back to this model.
-    m_painters.clear();
-    m_painters.waitForDone();
-}
-
-void CardModel::extrasMade(int row, const QImage& thumbnail, const QStringList& noteLines) {
+void CardModel::extrasMade(quint64 generation, int row, const QImage& thumbnail, const QStringList& noteLines) {
+    if (generation != m_generation) return;
     m_making.remove(row);
     // A card scrolled out of the cache meanwhile gets them made again when next drawn.
     CardFace* face = m_faces.object(row);
@@ -140,44 +158,66 @@ QVariant CardModel::data(const QModelIndex& index, int role) const {
         return m_ids[index.row()];
     case Qt::DisplayRole:
     case Qt::AccessibleTextRole: {
-        const Card& c = card(index.row());
-        return c.name + QStringLiteral(", ") + c.className;
+        const Card* c = card(index.row());
+        return c ? QVariant(c->name + QStringLiteral(", ") + c->className) : QVariant();
     }
     default:
         return {};
     }
 }
 
-const Card& CardModel::card(int row) const {
+const Card* CardModel::card(int row) const {
     const int block = row / kBlock;
-    if (QList<Card>* cards = m_blocks.object(block)) return (*cards)[row % kBlock];
-    const QStringList ids = m_ids.mid(qsizetype(block) * kBlock, kBlock);
-    auto cards = new QList<Card>;
-    try {
-        *cards = CardCommand(m_store).cards(ids);
-    } catch (const StoreError&) {
-        // The file went away since the search: the cards show what the search knew.
-        cards->clear();
-        for (const QString& id : ids) cards->push_back({id, id, kNotAvailable, {}, {}, {}});
-    }
-    m_blocks.insert(block, cards);
-    return (*cards)[row % kBlock];
+    if (QList<Card>* cards = m_blocks.object(block)) return &(*cards)[row % kBlock];
+    if (m_asked.contains(block)) return nullptr;
+    m_asked.insert(block);
+    auto self = const_cast<CardModel*>(this); // the cache, not the rows, changes
+    aside::run(
+        aside::readers(), self,
+        [reader = m_reader, ids = m_ids.mid(qsizetype(block) * kBlock, kBlock)] {
+            QList<Card> cards;
+            if (reader->gone) return cards;
+            try {
+                if (!reader->db) reader->db.emplace(reader->path, Database::Indexes::Leave);
+                cards = CardCommand::cards(*reader->db, ids);
+            } catch (const std::exception&) {
+                // The file went away or is locked since the search: the cards show what the
+                // search knew.
+                cards.clear();
+                for (const QString& id : ids) cards.push_back({id, id, kNotAvailable, {}, {}, {}});
+            }
+            return cards;
+        },
+        [self, generation = m_generation, block](const QList<Card>& cards) { self->blockRead(generation, block, cards); });
+    return nullptr;
 }
 
 const CardFace& CardModel::face(int row) const {
     if (CardFace* face = m_faces.object(row)) return *face;
-    auto face = new CardFace{card(row), {}, {}};
+    const Card* card = this->card(row);
+    if (!card) {
+        m_waiting = CardFace{Card{m_ids.value(row), {}, {}, {}, {}, {}}, {}, {}};
+        m_waiting.cardComing = true;
+        return m_waiting;
+    }
+    auto face = new CardFace{*card, {}, {}};
     face->thumbnailComing = !face->card.picture.isNull();
     face->noteComing = !face->card.note.isNull();
     if ((face->thumbnailComing || face->noteComing) && !m_making.contains(row)) {
         m_making.insert(row);
-        auto self = const_cast<CardModel*>(this); // the cache, not the rows, changes
-        m_painters.start([self, row, picture = face->card.picture, note = face->card.note, box = m_thumbnailSize] {
-            const QImage thumbnail = picture.isNull() ? QImage() : thumbnailOf(picture, box);
-            const QStringList lines = note.isNull() ? QStringList() : noteLinesOf(note, kNoteLines);
-            QMetaObject::invokeMethod(self, [self, row, thumbnail, lines] { self->extrasMade(row, thumbnail, lines); },
-                                      Qt::QueuedConnection);
-        });
+        auto self = const_cast<CardModel*>(this);
+        aside::run(
+            aside::painters(), self,
+            [reader = m_reader, picture = face->card.picture, note = face->card.note, box = m_thumbnailSize] {
+                std::pair<QImage, QStringList> made;
+                if (reader->gone) return made; // closed meanwhile: not wanted
+                if (!picture.isNull()) made.first = thumbnailOf(picture, box);
+                if (!note.isNull()) made.second = noteLinesOf(note, kNoteLines);
+                return made;
+            },
+            [self, generation = m_generation, row](const std::pair<QImage, QStringList>& made) {
+                self->extrasMade(generation, row, made.first, made.second);
+            });
     }
     m_faces.insert(row, face);
     return *face;
@@ -202,7 +242,7 @@ frmCardView::frmCardView(Context& context, QStringList ids, QWidget* parent) : Q
     m_cards->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     m_cards->verticalScrollBar()->setSingleStep(tw(300));
     m_cards->setItemDelegate(new CardDelegate(m_cards));
-    m_cards->setModel(new CardModel(m_ctx.store, std::move(ids), thumbnailSize(), m_cards));
+    m_cards->setModel(new CardModel(m_ctx.store.path(), std::move(ids), thumbnailSize(), m_cards));
     connect(m_cards, &QListView::clicked, this, &frmCardView::select);
     // A double-click, or Enter on the current card.
     connect(m_cards, &QListView::activated, this, &frmCardView::open);

@@ -10,8 +10,8 @@
 #include <QCache>
 #include <QImage>
 #include <QSet>
-#include <QThreadPool>
 #include <QWidget>
+#include <memory>
 
 class QListView;
 
@@ -24,11 +24,14 @@ struct CardFace {
     QImage thumbnail; // null when there is no picture, it cannot be read or is still being read
     bool thumbnailComing = false;
     bool noteComing = false; // its lines are still being read; their room is kept
+    bool cardComing = false; // the card itself is still being read: only its frame is drawn
 };
 
-// One row per found object; the cards are read a block at a time and kept, within bounds.
-// Thumbnails and note lines are made on a thread of their own, so a large photo or a note on a
-// slow disk never holds up the scrolling; a card is drawn again once they are there.
+struct CardReader;
+
+// One row per found object. The cards are read a block at a time beside the window's thread and
+// kept, within bounds; so are their thumbnails and note lines, so neither a busy file, a large
+// photo nor a note on a slow disk holds up painting. A card is drawn again once they are there.
 class CardModel : public QAbstractListModel {
     Q_OBJECT
 public:
@@ -38,24 +41,29 @@ public:
     static constexpr int kFacesKept = 512;  // with thumbnails and notes
     static constexpr int kNoteLines = 3;
 
-    CardModel(const Store& store, QStringList ids, QSize thumbnailSize, QObject* parent = nullptr);
+    CardModel(const QString& path, QStringList ids, QSize thumbnailSize, QObject* parent = nullptr);
+    // Work under way is told it is no longer wanted; nothing waits for it.
     ~CardModel() override;
 
     int rowCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : int(m_ids.size()); }
     QVariant data(const QModelIndex& index, int role) const override;
+    // The card as far as it is read; until then one whose cardComing is set.
     const CardFace& face(int row) const;
 
 private:
-    const Card& card(int row) const;
-    void extrasMade(int row, const QImage& thumbnail, const QStringList& noteLines);
+    const Card* card(int row) const;
+    void blockRead(quint64 generation, int block, const QList<Card>& cards);
+    void extrasMade(quint64 generation, int row, const QImage& thumbnail, const QStringList& noteLines);
 
-    const Store& m_store;
+    std::shared_ptr<CardReader> m_reader;
     QStringList m_ids;
     QSize m_thumbnailSize;
+    quint64 m_generation = 0; // results of an earlier search are dropped
     mutable QCache<int, QList<Card>> m_blocks;
     mutable QCache<int, CardFace> m_faces;
+    mutable QSet<int> m_asked;  // blocks being read
     mutable QSet<int> m_making; // rows whose thumbnail and note lines are being made
-    mutable QThreadPool m_painters;
+    mutable CardFace m_waiting;
 };
 
 class frmCardView : public QWidget {
