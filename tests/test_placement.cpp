@@ -39,6 +39,11 @@ private slots:
         QWidget* cards = d.h.windows.find<frmCardView>();
         QVERIFY(cards);
         QCOMPARE(cards->frameGeometry().topLeft(), QPoint(main.right() + 1, main.top()));
+        // "Card" again shows its search in the card view where the user moved it.
+        cards->move(300, 250);
+        QTest::mouseClick(d.child<QPushButton>("cmdCardView"), Qt::LeftButton);
+        QCOMPARE(d.h.windows.find<frmCardView>(), cards);
+        QCOMPARE(cards->frameGeometry().topLeft(), QPoint(300, 250));
         d.h.windows.unloadAllBut(&d.window);
 
         // No room to the right: below it.

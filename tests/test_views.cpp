@@ -382,18 +382,35 @@ private slots:
         const QColor plain = shown.pixelColor(d.cardRect(2).right() - 5 - tw(840) / 2, d.cardRect(2).top() + 5 + 10);
         QVERIFY2(plain.red() > 200 && plain.green() > 200, qPrintable(plain.name()));
 
-        // Built anew from the search box when "Card" is clicked again.
-        QPointer<frmCardView> old = view;
+        // "Card" again shows the search box's search in the same window, brought forward where
+        // the user left it, at the size they gave it.
+        QPointer<frmCardView> same = view;
+        view->resize(view->size() + QSize(tw(3060), 40));
+        view->move(view->pos() + QPoint(30, 20));
+        const QRect placed = view->geometry();
         d.typeFind(kLamp);
         d.clickButton("cmdCardView");
-        QTRY_VERIFY(!old);
-        QTRY_VERIFY(d.cardView() && d.cardView()->isVisible());
-        QCOMPARE(d.cardView()->cards()->model()->rowCount(), 2);
+        QVERIFY(same && same->isVisible());
+        QCOMPARE(d.cardView(), same.data());
+        QCOMPARE(view->geometry(), placed);
+        QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget*>(view));
+        QCOMPARE(cards->model()->rowCount(), 2);
         QTRY_COMPARE(d.face(0).card.name, QStringLiteral("Desk lamp"));
         QCOMPARE(d.h.windows.windows().size(), 2);
+        // The same search again reads the cards afresh, in place.
+        d.h.add(kFloor, "colour", "blue");
+        d.clickButton("cmdCardView");
+        QTRY_COMPARE(d.face(1).card.properties.value(1), (std::pair<QString, QString>{"colour", "blue"}));
+        QCOMPARE(d.cardView(), same.data());
+        // Closed, it opens anew at the designed size.
+        view->close();
+        QTRY_VERIFY(!same);
+        d.clickButton("cmdCardView");
+        QTRY_VERIFY(d.cardView() && d.cardView()->isVisible());
+        QCOMPARE(d.cardView()->size(), QSize(tw(6435), tw(6330)));
     }
 
-    void shouldSelectACardWithAClickAndEditItWithADoubleClick() {
+    void shouldShowAClickedCardInTheMainWindowAndEditItWithADoubleClick() {
         ViewsDriver d;
         d.search("lamp", true);
         d.clickButton("cmdCardView");
@@ -401,10 +418,29 @@ private slots:
         QListView* cards = d.cardView()->cards();
         QVERIFY(d.h.clipboard.content.isEmpty()); // opening selects nothing
 
+        // Another object's picture in the main window's preview.
+        QImage picture(40, 30, QImage::Format_RGB32);
+        picture.fill(Qt::red);
+        const QString photo = d.h.dir.filePath("lamp.jpg");
+        QVERIFY(picture.save(photo, "JPG"));
+        d.h.add(kLamp, "photo", photo);
+        d.clickNode(d.nodeWithKey(kLamp));
+        d.clickGridRow(d.grid()->rowCount() - 1);
+        auto preview = d.child<QLabel>("Image1");
+        QVERIFY(preview->isVisible() && !preview->pixmap().isNull());
+
+        // A click shows the object in the main window as a click on its node does.
         QTest::mouseClick(cards->viewport(), Qt::LeftButton, {}, d.cardRect(2).center());
         QCOMPARE(d.h.clipboard.content, kFloor);
         QCOMPARE(d.h.ctx.currentObjectId, kFloor);
+        QCOMPARE(d.frameCaption(), QStringLiteral("class: Lamp"));
+        QCOMPARE(d.gridRows(), (QStringList{"|", "Name|Floor lamp", "watts|60"}));
+        QVERIFY(!preview->isVisible() && preview->pixmap().isNull());
         QVERIFY(!d.h.windows.find<frmDataEntry>());
+        const QStringList floorRows = d.gridRows();
+        d.clickNode(d.nodeWithKey(kLamp));
+        d.clickNode(d.nodeWithKey(kFloor));
+        QCOMPARE(d.gridRows(), floorRows);
 
         const QPoint desk = d.cardRect(1).center();
         QTest::mouseClick(cards->viewport(), Qt::LeftButton, {}, desk);

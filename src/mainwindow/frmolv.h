@@ -56,6 +56,9 @@ public:
     void mnuHelpAbout_Click();
 
     void trvDATA_NodeClick(QTreeWidgetItem* node);
+    // Shows the object of a node key as a click on that node does: grid, frame caption, previews
+    // cleared, and the selection handed over (clipboard and CurrentObjectId).
+    void showObject(const QString& key);
     void trvDATA_DblClick();
     void flxDATA_Click(int row);
     void flxDATA_DblClick(int row);

@@ -57,7 +57,9 @@ void frmOlv::cmdFindLinkingObjects_Click() {
     cmdFind_Click();
 }
 
-void frmOlv::trvDATA_NodeClick(QTreeWidgetItem* node) {
+void frmOlv::trvDATA_NodeClick(QTreeWidgetItem* node) { showObject(ObjectTree::keyOf(node)); }
+
+void frmOlv::showObject(const QString& key) {
     // The previews go with the rows they came from: a picture of another object would mislead.
     m_previews->clear();
     {
@@ -68,7 +70,6 @@ void frmOlv::trvDATA_NodeClick(QTreeWidgetItem* node) {
     }
     sizeGridColumns();
 
-    const QString key = ObjectTree::keyOf(node);
     const QString id = objectIdOf(key);
     PropertyView view;
     const bool read = guarded([&] {

@@ -47,14 +47,19 @@ void frmOlv::cmdTableView_Click() {
 }
 
 void frmOlv::cmdCardView_Click() {
-    // Built anew from the search as it stands now, as the table view is.
-    if (auto open = m_ctx.windows->find<frmCardView>()) open->close();
     QStringList ids;
     if (!onCurrentSearch(QStringLiteral("Searching ..."), [&](const QString& text, bool containing, KeepGoing keepGoing) {
             ids = CardCommand(m_ctx.store, std::move(keepGoing)).find(text, containing);
         }))
         return;
-    m_ctx.windows->open<frmCardView>([&] { return placedBeside(new frmCardView(m_ctx, std::move(ids)), this); });
+    // One card view: the search as it stands now is shown in it, where the user left it. Only a
+    // view made now is placed beside this window.
+    if (auto open = m_ctx.windows->find<frmCardView>()) open->showCards(std::move(ids));
+    m_ctx.windows->open<frmCardView>([&] {
+        auto view = placedBeside(new frmCardView(m_ctx, std::move(ids)), this);
+        connect(view, &frmCardView::objectChosen, this, &frmOlv::showObject);
+        return view;
+    });
 }
 
 void frmOlv::mnuReportCSV_Click() {

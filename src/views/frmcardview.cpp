@@ -4,7 +4,6 @@
 #include "app/ui.h"
 #include "app/windowregistry.h"
 #include "editing/frmdataentry.h"
-#include "platform/clipboard.h"
 #include "text/rtf.h"
 #include "views/aside.h"
 
@@ -131,6 +130,22 @@ CardModel::CardModel(const QString& path, QStringList ids, QSize thumbnailSize, 
 
 CardModel::~CardModel() { m_reader->gone = true; }
 
+void CardModel::setCards(const QString& path, QStringList ids) {
+    const bool same = ids == m_ids && path == m_reader->path;
+    if (!same) beginResetModel();
+    m_reader->gone = true;
+    m_reader = std::make_shared<CardReader>(path);
+    m_ids = std::move(ids);
+    ++m_generation;
+    m_blocks.clear();
+    m_faces.clear();
+    m_asked.clear();
+    m_making.clear();
+    // The same cards keep their place and selection; they are only read again.
+    if (same && !m_ids.isEmpty()) emit dataChanged(index(0), index(int(m_ids.size()) - 1));
+    if (!same) endResetModel();
+}
+
 void CardModel::blockRead(quint64 generation, int block, const QList<Card>& cards) {
     if (generation != m_generation) return;
     m_asked.remove(block);
@@ -226,7 +241,8 @@ const CardFace& CardModel::face(int row) const {
 frmCardView::frmCardView(Context& context, QStringList ids, QWidget* parent) : QWidget(parent), m_ctx(context) {
     setObjectName(QStringLiteral("frmCardView"));
     setWindowTitle(QStringLiteral("Olv :: CardView"));
-    setAttribute(Qt::WA_DeleteOnClose); // "Card" builds a new one each time
+    // "Card" shows a later search here while the window is open; once closed, it is made anew.
+    setAttribute(Qt::WA_DeleteOnClose);
     setMinimumSize(designedSize());
     resize(designedSize());
 
@@ -250,12 +266,13 @@ frmCardView::frmCardView(Context& context, QStringList ids, QWidget* parent) : Q
     if (const QScreen* screen = this->screen()) move(screen->availableGeometry().center() - rect().center());
 }
 
+void frmCardView::showCards(QStringList ids) {
+    static_cast<CardModel*>(m_cards->model())->setCards(m_ctx.store.path(), std::move(ids));
+}
+
 void frmCardView::select(const QModelIndex& index) {
-    if (!index.isValid()) return;
     // As a click on its node in the tree: the key of a found object is its identifier.
-    const QString id = index.data(CardModel::kIdRole).toString();
-    m_ctx.currentObjectId = id;
-    m_ctx.clipboard->setText(id);
+    if (index.isValid()) emit objectChosen(index.data(CardModel::kIdRole).toString());
 }
 
 void frmCardView::open(const QModelIndex& index) {

@@ -49,6 +49,8 @@ public:
     QVariant data(const QModelIndex& index, int role) const override;
     // The card as far as it is read; until then one whose cardComing is set.
     const CardFace& face(int row) const;
+    // The cards of another search, or of the same one read afresh.
+    void setCards(const QString& path, QStringList ids);
 
 private:
     const Card* card(int row) const;
@@ -72,6 +74,12 @@ public:
     frmCardView(Context& context, QStringList ids, QWidget* parent = nullptr);
 
     QListView* cards() const { return m_cards; }
+    // The cards of a later search, in this window as the user left it.
+    void showCards(QStringList ids);
+
+signals:
+    // A card was clicked: the main window shows its object as a click on its node does.
+    void objectChosen(const QString& key);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
