@@ -629,6 +629,30 @@ private slots:
         QVERIFY2(closedWhileReading, "closing the card view waited for the picture");
         QVERIFY(d.h.prompter.shown.isEmpty());
     }
+
+    void shouldDrawUnderscoresOnCards() {
+        ViewsDriver d;
+        // Neither name has a letter below the line: only underscores reach there.
+        d.h.add({{obj(20), kName, "snake_case_value"}, {obj(21), kName, "snakeacaseavalue"}});
+        d.search("snake", true);
+        d.clickButton("cmdCardView");
+        QTRY_VERIFY(d.cardView() && !d.face(0).cardComing && !d.face(1).cardComing);
+        QListView* cards = d.cardView()->cards();
+        QTRY_VERIFY(!cards->model()->index(1, 0).data().isNull());
+        const QImage shown = cards->viewport()->grab().toImage();
+        // The lowest row of black in each card's name line, above the class line (grey).
+        const int line = QFontMetrics(cards->font()).height();
+        const auto lowestInk = [&](const QRect& card) {
+            int lowest = -1;
+            for (int y = card.top() + 2; y < card.top() + 2 * line; ++y)
+                for (int x = card.left() + 2; x < card.right() - 2; ++x)
+                    if (qGray(shown.pixel(x, y)) < 60) lowest = y - card.top();
+            return lowest;
+        };
+        const int underscored = lowestInk(d.cardRect(0)), plain = lowestInk(d.cardRect(1));
+        QVERIFY(plain > 0);
+        QVERIFY2(underscored > plain, qPrintable(QStringLiteral("%1 against %2").arg(underscored).arg(plain)));
+    }
 };
 
 QTEST_MAIN(ViewsTest)

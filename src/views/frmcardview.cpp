@@ -52,6 +52,7 @@ public:
         const bool selected = option.state & QStyle::State_Selected;
         const QRect card = option.rect.adjusted(0, 0, -1, -1);
         p->save();
+        p->setClipRect(option.rect, Qt::IntersectClip);
         p->setPen(selected ? QPen(pal.color(QPalette::Highlight), 2) : QPen(pal.color(QPalette::Mid)));
         p->setBrush(pal.color(QPalette::Base));
         p->drawRect(card);
@@ -83,7 +84,9 @@ public:
             p->setPen(colour);
             const QString shown = QFontMetrics(font).elidedText(QString(s).replace(QLatin1Char('\n'), QLatin1Char(' ')),
                                                                 Qt::ElideRight, width());
-            p->drawText(QRect(inner.left(), y, width(), line), Qt::AlignLeft | Qt::AlignVCenter, shown);
+            // Not clipped to the line: an underscore reaches below the font's descent. The card
+            // keeps everything within it.
+            p->drawText(QRect(inner.left(), y, width(), line), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextDontClip, shown);
             y += line;
         };
 
