@@ -2,12 +2,14 @@
 // done the literal way: the statements as written, a plain scan each, one per found object, on a
 // fresh connection per lookup.
 //
-//   olv_bench [cache folder] [--only-views | --no-views | --only-cards | --only-csv | --only-import]
-//                                                                          (default: /tmp/olv-bench)
+//   olv_bench [cache folder] [--only-views | --no-views | --only-cards | --only-csv | --only-import |
+//                              --only-memory]                             (default: /tmp/olv-bench)
 //
 // --only-views times only the table view and the HTML report; --no-views everything else (their
 // per-cell comparisons take many minutes); --only-cards only the card view; --only-csv only the
-// CSV export; --only-import only File, Import (it needs mdb-export and sqlite3 for the shell's way).
+// CSV export; --only-import only File, Import (it needs mdb-export and sqlite3 for the shell's way);
+// --only-memory only the table of every object and how much the process grows for the table, the
+// report and the CSV file (beside the sqlite3 shell reading the same rows).
 //
 // Prints one name=value line per figure (milliseconds, median of the runs) on stdout; what it
 // builds and checks goes to stderr. The database is built once with a fixed seed and kept in the
@@ -40,6 +42,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QPainter>
+#include <QProcess>
 #include <QScrollBar>
 #include <QRegularExpression>
 #include <QTableView>
@@ -51,6 +54,7 @@
 #include <cstdio>
 #include <functional>
 #include <limits>
+#include <malloc.h>
 #include <random>
 #include <vector>
 
@@ -377,6 +381,44 @@ void check(bool ok, const char* what) {
     }
 }
 
+// --- Memory ---------------------------------------------------------------------------------------
+
+// A line of /proc/self/status, such as "VmRSS:", in MB.
+double statusMb(const char* field) {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly)) return 0;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith(field)) return line.mid(int(qstrlen(field))).trimmed().split(' ').first().toDouble() / 1024;
+    return 0;
+}
+
+// How much the process's resident memory grows at its peak while op runs, in MB. Memory freed
+// earlier is handed back first, so that op cannot hide what it holds in it; and the peak is reset
+// (Linux keeps it in VmHWM), so that what op frees before it ends is counted.
+double growthMb(const std::function<void()>& op) {
+    malloc_trim(0);
+    QFile reset(QStringLiteral("/proc/self/clear_refs"));
+    check(reset.open(QIODevice::WriteOnly) && reset.write("5") == 1, "peak memory reset");
+    reset.close();
+    const double before = statusMb("VmRSS:");
+    op();
+    return std::max(0.0, statusMb("VmHWM:") - before);
+}
+
+// An object with 1,000 rows of as many property names, added to the file once, for the data-entry
+// window; it gives "*" its 101,002 objects and 1,150 property columns.
+QString thousandRowsObject(const QString& path) {
+    const QString thousand = QStringLiteral("OlObj19990101000000");
+    if (Database(path).rowsOf(thousand).size() != 1000) {
+        deleteObject(path, thousand);
+        QList<Row> rows{{thousand, kName, QStringLiteral("Thousand Rows Object")}};
+        for (int r = 1; r < 1000; ++r)
+            rows.push_back({thousand, QStringLiteral("Field %1").arg(r, 4, 10, QLatin1Char('0')), QStringLiteral("value %1").arg(r)});
+        Database(path).appendAll(rows);
+    }
+    return thousand;
+}
+
 // --- The table view and the HTML report ---------------------------------------------------------
 
 // The design's way for the found objects: a lookup per cell, each opening the file. Per object
@@ -442,6 +484,22 @@ struct BenchWindow {
     ~BenchWindow() { windows.unloadAllBut(window.get()); }
 };
 
+// Until the rows in view show their cells (the first and the last row in view have a Name cell).
+void untilRowsShown(QTableView* grid) {
+    QAbstractItemModel* model = grid->model();
+    const auto shown = [&] {
+        if (model->rowCount() == 0) return true;
+        const int first = std::max(0, grid->rowAt(0));
+        int last = grid->rowAt(grid->viewport()->height() - 1);
+        if (last < 0) last = model->rowCount() - 1;
+        return !model->index(first, 1).data().toString().isEmpty() && !model->index(last, 1).data().toString().isEmpty();
+    };
+    QElapsedTimer waited;
+    waited.start();
+    while (!shown() && waited.elapsed() < 60000) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    check(shown(), "the rows in view shown");
+}
+
 // Table view and report, driven through a main window of their own; with the per-cell way beside
 // each, through the store (indexes, a connection per lookup) and the literal way (a plain scan
 // per lookup), reckoned from the objects and lookups timed.
@@ -481,6 +539,7 @@ void viewFigures(const QString& folder, const QString& path, const Literal& lite
                                   return timed([&] {
                                       window.cmdTableView_Click();
                                       QCoreApplication::processEvents(); // shown
+                                      untilRowsShown(windows.find<frmTableView>()->grid());
                                   });
                               }));
         frmTableView* view = windows.find<frmTableView>();
@@ -595,12 +654,33 @@ void cardFigures(const QString& folder, const QString& path) {
     const auto closeCards = [&] {
         if (auto open = windows.find<frmCardView>()) delete open;
     };
+    // The cards in view have been read (they are read beside the window and drawn once there).
+    const auto cardsInViewRead = [&] {
+        QListView* cards = windows.find<frmCardView>()->cards();
+        const QModelIndex first = cards->indexAt(QPoint(10, 10));
+        if (!first.isValid()) return true;
+        for (int r = first.row(); r < cards->model()->rowCount(); ++r) {
+            const QModelIndex card = cards->model()->index(r, 0);
+            if (cards->visualRect(card).top() >= cards->viewport()->height()) break;
+            if (card.data().isNull()) return false;
+        }
+        return true;
+    };
+    // Until the cards in view are drawn as read.
+    const auto drawnAsRead = [&] {
+        if (cardsInViewRead()) return;
+        QElapsedTimer waited;
+        waited.start();
+        while (!cardsInViewRead() && waited.elapsed() < 10000) QCoreApplication::processEvents();
+        windows.find<frmCardView>()->cards()->viewport()->repaint();
+    };
     const auto opened = [&] {
         const int before = paints.count;
         window.cmdCardView_Click();
         QElapsedTimer waited;
         waited.start();
         while (paints.count == before && waited.elapsed() < 10000) QCoreApplication::processEvents();
+        drawnAsRead();
     };
     const auto frames = [&](int count, bool pages) {
         closeCards();
@@ -614,6 +694,7 @@ void cardFigures(const QString& folder, const QString& path) {
                 bar->setValue(bar->value() + step);
                 cards->viewport()->repaint();
                 QCoreApplication::processEvents(); // thumbnails made meanwhile, drawn
+                drawnAsRead();
             }));
         return times;
     };
@@ -668,6 +749,91 @@ void csvFigure(const QString& folder, const QString& path) {
     std::fprintf(stderr, "CSV of 10,000 objects: %lld columns, %lld lines, %lld bytes\n",
                  static_cast<long long>(head.count(',') + 1), static_cast<long long>(lines),
                  static_cast<long long>(written.size()));
+    QFile::remove(csvFile);
+}
+
+// "Table" on every object ("*" with "wildcards": 101,002 objects, 1,150 property columns), until
+// the rows in view are shown; how much the process grows from the click until it has been paged
+// through to the last row, and a page down, redrawn. Then how much it grows while Report, "to
+// HTML" and "to CSV" write the 10,000 instances of a class, beside the sqlite3 shell writing the
+// same rows as HTML and as CSV.
+void memoryFigures(const QString& folder, const QString& path) {
+    thousandRowsObject(path);
+    BenchWindow bench(path);
+    auto [prompter, windows, window, txtFind, chkWildCardFind] =
+        std::tie(bench.prompter, bench.windows, *bench.window, bench.txtFind, bench.chkWildCardFind);
+    const auto closeTable = [&] {
+        if (auto open = windows.find<frmTableView>()) delete open;
+        QCoreApplication::processEvents();
+    };
+    const auto grid = [&] { return windows.find<frmTableView>()->grid(); };
+    const auto showTable = [&] {
+        window.cmdTableView_Click();
+        QCoreApplication::processEvents();
+        untilRowsShown(grid());
+    };
+
+    chkWildCardFind->setChecked(true);
+    txtFind->setText(QStringLiteral("*"));
+    constexpr int kAllRuns = 3;
+    report("table_view_all_ms", measure(kAllRuns, closeTable, [&] { return timed(showTable); }));
+    check(prompter.texts(test::Prompt::Error).isEmpty() && grid()->model()->rowCount() > kObjects,
+          "every object in the table");
+    std::fprintf(stderr, "table of every object: %d rows, %d property columns\n", grid()->model()->rowCount(),
+                 grid()->model()->columnCount() - 2);
+    closeTable();
+    std::vector<double> pages;
+    report("table_view_all_rss_growth_mb", growthMb([&] {
+               showTable();
+               QScrollBar* bar = grid()->verticalScrollBar();
+               while (bar->value() < bar->maximum())
+                   pages.push_back(timed([&] {
+                       bar->setValue(bar->value() + bar->pageStep());
+                       untilRowsShown(grid());
+                       grid()->viewport()->repaint();
+                   }));
+           }));
+    std::sort(pages.begin(), pages.end());
+    report("table_view_all_scroll_page_median_ms", median(pages));
+    report("table_view_all_scroll_page_max_ms", pages.back());
+    std::fprintf(stderr, "table of every object: %zu pages to the last row\n", pages.size());
+    closeTable();
+    chkWildCardFind->setChecked(false);
+
+    const QString classId = idOf(0);
+    txtFind->setText(classId);
+    const QString reportFile = QDir(folder).filePath(QStringLiteral("BasicReport.htm"));
+    const QString csvFile = QDir(folder).filePath(QStringLiteral("search.csv"));
+    const auto written = [&](const QString& file, const std::function<void()>& command) {
+        QFile::remove(file);
+        prompter.fileAnswers.clear();
+        prompter.fileAnswers.enqueue(file);
+        command();
+        check(QFileInfo(file).size() > 1000000 && prompter.texts(test::Prompt::Error).isEmpty(), "report or CSV written");
+    };
+    const auto html = [&] { written(reportFile, [&] { window.mnuReportHTML_Click(); }); };
+    const auto csv = [&] { written(csvFile, [&] { window.mnuReportCSV_Click(); }); };
+    html(); // once before, so that what any first run loads is not counted
+    report("report_10000_rss_growth_mb", growthMb(html));
+    csv();
+    report("csv_10000_rss_growth_mb", growthMb(csv));
+
+    // The shell reads the class's instances through the same indexes.
+    const QString sql = QStringLiteral("SELECT O, P, V FROM DATA WHERE O COLLATE NOCASE IN "
+                                       "(SELECT O FROM DATA WHERE V = '%1' COLLATE NOCASE)")
+                            .arg(classId);
+    const auto shell = [&](const char* mode, const QString& file) {
+        return timed([&] {
+            QProcess sqlite3;
+            sqlite3.setStandardOutputFile(file);
+            sqlite3.start(QStringLiteral("sqlite3"), {QString::fromLatin1(mode), path, sql});
+            check(sqlite3.waitForFinished(-1) && sqlite3.exitStatus() == QProcess::NormalExit && sqlite3.exitCode() == 0,
+                  "the sqlite3 shell read the rows");
+        });
+    };
+    report("report_10000_sqlite3_shell_ms", measure(kRuns, nullptr, [&] { return shell("-html", reportFile); }));
+    report("csv_10000_sqlite3_shell_ms", measure(kRuns, nullptr, [&] { return shell("-csv", csvFile); }));
+    QFile::remove(reportFile);
     QFile::remove(csvFile);
 }
 
@@ -794,6 +960,10 @@ int main(int argc, char* argv[]) {
     }
     if (args.contains(QStringLiteral("--only-csv"))) {
         csvFigure(folder, path);
+        return 0;
+    }
+    if (args.contains(QStringLiteral("--only-memory"))) {
+        memoryFigures(folder, path);
         return 0;
     }
     if (args.contains(QStringLiteral("--only-import"))) {
@@ -923,14 +1093,7 @@ int main(int argc, char* argv[]) {
 
     // The data-entry window on an object with 1,000 rows, added to the file once; then one
     // edited cell stored.
-    const QString thousand = QStringLiteral("OlObj19990101000000");
-    if (Database(path).rowsOf(thousand).size() != 1000) {
-        deleteObject(path, thousand);
-        QList<Row> rows{{thousand, kName, QStringLiteral("Thousand Rows Object")}};
-        for (int r = 1; r < 1000; ++r)
-            rows.push_back({thousand, QStringLiteral("Field %1").arg(r, 4, 10, QLatin1Char('0')), QStringLiteral("value %1").arg(r)});
-        Database(path).appendAll(rows);
-    }
+    const QString thousand = thousandRowsObject(path);
     auto closeEntry = [&] {
         if (auto open = windows.find<frmDataEntry>()) delete open;
     };
@@ -1001,6 +1164,7 @@ int main(int argc, char* argv[]) {
     if (!args.contains(QStringLiteral("--no-views"))) viewFigures(folder, path, literal);
     cardFigures(folder, path);
     csvFigure(folder, path);
+    memoryFigures(folder, path);
     importFigures(folder, path);
 
     // Last: it writes a large file, whose flushing would slow the timings after it.
