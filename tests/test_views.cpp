@@ -575,7 +575,7 @@ private slots:
         QVERIFY(d.h.prompter.shown.isEmpty());
     }
 
-    void shouldCloseTheCardViewWithoutWaitingForAPicture() {
+    void shouldCloseTheCardViewAndShowOtherPicturesWithoutWaitingForAPicture() {
         ViewsDriver d;
         // A picture that does not come: a pipe nobody writes into yet.
         const QString slow = d.h.dir.filePath("slow.jpg");
@@ -618,6 +618,18 @@ private slots:
         QPointer<frmCardView> view = d.cardView();
         view->close();
         QTRY_VERIFY(!view);
+        // Other pictures show meanwhile: the main window's preview of a picture that is there.
+        QImage picture(64, 48, QImage::Format_RGB32);
+        picture.fill(Qt::darkGreen);
+        const QString there = d.h.dir.filePath("floor.jpg");
+        QVERIFY(picture.save(there, "JPG"));
+        d.h.add(kFloor, "photo", there);
+        d.search("Floor lamp");
+        d.clickNode(d.nodeWithKey(kFloor));
+        QCOMPARE(d.gridRows().last(), "photo|" + there);
+        d.clickGridRow(d.grid()->rowCount() - 1);
+        auto preview = d.child<QLabel>("Image1");
+        QVERIFY(preview->isVisible() && !preview->pixmap().isNull());
         const bool closedWhileReading = !waited;
         {
             std::lock_guard lock(m);
@@ -626,7 +638,7 @@ private slots:
         done.notify_one();
         watchdog.join();
         letThrough();
-        QVERIFY2(closedWhileReading, "closing the card view waited for the picture");
+        QVERIFY2(closedWhileReading, "closing the card view or showing another picture waited for the picture");
         QVERIFY(d.h.prompter.shown.isEmpty());
     }
 

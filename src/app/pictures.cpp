@@ -1,11 +1,18 @@
 #include "pictures.h"
 
+#include <QFile>
 #include <QImageReader>
 
 namespace olv {
 
 QImage readPicture(const QString& path, QSize box) {
-    QImageReader reader(path);
+    // The file's first bytes are waited for here: the image reader tells formats apart under a
+    // lock of its own, and a file slow to come (a network share, a pipe) would hold every other
+    // picture of the program up behind it.
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    file.peek(64 * 1024);
+    QImageReader reader(&file);
     reader.setAutoTransform(true);
     const QSize full = reader.size();
     if (full.isValid() && (full.width() > box.width() || full.height() > box.height()))
