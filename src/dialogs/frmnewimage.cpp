@@ -1,8 +1,8 @@
 #include "frmnewimage.h"
 
-#include "app/pictures.h"
 #include "commands/links.h"
 #include "controls.h"
+#include "platform/picture.h"
 #include "platform/prompter.h"
 
 #include <QApplication>
@@ -67,7 +67,7 @@ void frmNewImage::showPreview(const QString& path) {
     QPointer<frmNewImage> self(this);
     const QSize room = m_picPreview->contentsRect().size();
     QThreadPool::globalInstance()->start([self, path, room, asked] {
-        const QImage picture = readPicture(path, room);
+        const QImage picture = readPictureWithin(path, room);
         QMetaObject::invokeMethod(
             qApp, [self, asked, picture] { if (self) self->previewRead(asked, picture); }, Qt::QueuedConnection);
     });

@@ -1,11 +1,18 @@
 #include "picture.h"
 
+#include <QFile>
 #include <QImageReader>
 
 namespace olv {
 
 QImage readPictureWithin(const QString& path, QSize bound) {
-    QImageReader reader(path);
+    // The file's first bytes are waited for here: the image reader tells formats apart under a
+    // lock of its own, and a file slow to come (a network share, a pipe) would hold every other
+    // picture of the program up behind it.
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    file.peek(64 * 1024);
+    QImageReader reader(&file);
     reader.setAutoTransform(true);
     const auto larger = [](QSize size, QSize room) { return size.width() > room.width() || size.height() > room.height(); };
     // The decoder shrinks the picture as stored, before it is turned upright.

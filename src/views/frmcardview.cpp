@@ -1,9 +1,9 @@
 #include "frmcardview.h"
 
-#include "app/pictures.h"
 #include "app/ui.h"
 #include "app/windowregistry.h"
 #include "editing/frmdataentry.h"
+#include "platform/picture.h"
 #include "text/rtf.h"
 #include "views/aside.h"
 
@@ -28,9 +28,6 @@ QSize cellSize() { return QSize(tw(3060), tw(2340)); }
 constexpr int kGap = 3; // around a card inside its cell
 constexpr int kPad = 5; // inside a card
 QSize thumbnailSize() { return QSize(tw(840), tw(840)); }
-
-// A thumbnail read at its small size straight away and never scaled again when drawn.
-QImage thumbnailOf(const QString& path, QSize box) { return readPicture(path, box); }
 
 QStringList noteLinesOf(const QString& path, int count) {
     QTextDocument doc;
@@ -229,7 +226,8 @@ const CardFace& CardModel::face(int row) const {
             [reader = m_reader, picture = face->card.picture, note = face->card.note, box = m_thumbnailSize] {
                 std::pair<QImage, QStringList> made;
                 if (reader->gone) return made; // closed meanwhile: not wanted
-                if (!picture.isNull()) made.first = thumbnailOf(picture, box);
+                // Read at its small size straight away, never scaled again when drawn.
+                if (!picture.isNull()) made.first = readPictureWithin(picture, box);
                 if (!note.isNull()) made.second = noteLinesOf(note, kNoteLines);
                 return made;
             },
