@@ -46,28 +46,8 @@ void build(QTextDocument& doc, const QStringList& description) {
     }
 }
 
-// Runs as "BIU|family|points|text": runs() with the font added.
-QStringList looks(const QTextDocument& doc) {
-    QStringList out;
-    for (QTextBlock block = doc.begin(); block.isValid(); block = block.next()) {
-        if (block != doc.begin()) out << QStringLiteral("/");
-        QString current, text;
-        for (auto it = block.begin(); !it.atEnd(); ++it) {
-            const QTextCharFormat f = it.fragment().charFormat();
-            QString family = f.fontFamilies().toStringList().value(0);
-            if (family.isEmpty()) family = doc.defaultFont().family();
-            const double points = f.fontPointSize() > 0 ? f.fontPointSize() : doc.defaultFont().pointSizeF();
-            const QString look = QString(f.fontWeight() >= QFont::DemiBold ? u'B' : u'-') +
-                                 (f.fontItalic() ? u'I' : u'-') + (f.fontUnderline() ? u'U' : u'-') + u'|' +
-                                 family + u'|' + QString::number(points);
-            if (look != current && !text.isEmpty()) out << current + u'|' + text, text.clear();
-            current = look;
-            text += it.fragment().text();
-        }
-        if (!text.isEmpty()) out << current + u'|' + text;
-    }
-    return out;
-}
+// Runs with their font, as the writer must keep them.
+QStringList looks(const QTextDocument& doc) { return runs(doc, true); }
 
 // Windows-1252, written out here rather than taken from the program.
 QChar fromWindows1252(uchar byte) {
@@ -538,19 +518,16 @@ private slots:
         QString why;
         QVERIFY(!rtf::load(dir.filePath("missing.rtf"), doc, &why));
         QVERIFY(!why.isEmpty());
-        QFile text(dir.filePath("plain.rtf"));
-        QVERIFY(text.open(QIODevice::WriteOnly) && text.write("just text") > 0);
-        text.close();
+        const QString text = dir.filePath("plain.rtf");
+        QVERIFY(test::writeBytes(text, "just text"));
         build(doc, {"---|left over"});
-        QVERIFY(!rtf::load(text.fileName(), doc, &why));
+        QVERIFY(!rtf::load(text, doc, &why));
         QCOMPARE(why, QStringLiteral("The file holds no rich text (RTF)."));
         QVERIFY(doc.isEmpty());
-        QFile breaks(dir.filePath("breaks.rtf")); // as TextEdit writes line breaks
-        QVERIFY(breaks.open(QIODevice::WriteOnly) &&
-                breaks.write("{\\rtf1\\ansi\\ansicpg1252\\cocoartf2639\n{\\fonttbl\\f0\\fswiss Helvetica;}\n"
-                             "\\pard\\f0\\fs24 A\\\nB\\\nC\\\n}") > 0);
-        breaks.close();
-        QVERIFY(rtf::load(breaks.fileName(), doc));
+        const QString breaks = dir.filePath("breaks.rtf"); // as TextEdit writes line breaks
+        QVERIFY(test::writeBytes(breaks, "{\\rtf1\\ansi\\ansicpg1252\\cocoartf2639\n{\\fonttbl\\f0\\fswiss Helvetica;}\n"
+                                         "\\pard\\f0\\fs24 A\\\nB\\\nC\\\n}"));
+        QVERIFY(rtf::load(breaks, doc));
         QCOMPARE(rtf::plainText(doc), QStringLiteral("A\nB\nC\n"));
     }
 };

@@ -8,8 +8,8 @@
 namespace olv::test {
 
 // "BIU|text" per run, "-" for each of bold, italic and underline that is off; "/" between
-// paragraphs. Fonts and sizes are left out.
-inline QStringList runs(const QTextDocument& doc) {
+// paragraphs. With withFont, "BIU|family|points|text", the document's default filling in.
+inline QStringList runs(const QTextDocument& doc, bool withFont = false) {
     QStringList out;
     for (QTextBlock block = doc.begin(); block.isValid(); block = block.next()) {
         if (block != doc.begin()) out << QStringLiteral("/");
@@ -18,11 +18,17 @@ inline QStringList runs(const QTextDocument& doc) {
             const QTextCharFormat f = it.fragment().charFormat();
             const QString flags = QString(f.fontWeight() >= QFont::DemiBold ? u'B' : u'-') +
                                   (f.fontItalic() ? u'I' : u'-') + (f.fontUnderline() ? u'U' : u'-');
-            if (flags != current && !text.isEmpty()) {
+            QString look = flags;
+            if (withFont) {
+                const QString family = f.fontFamilies().toStringList().value(0);
+                look += u'|' + (family.isEmpty() ? doc.defaultFont().family() : family) + u'|' +
+                        QString::number(f.fontPointSize() > 0 ? f.fontPointSize() : doc.defaultFont().pointSizeF());
+            }
+            if (look != current && !text.isEmpty()) {
                 out << current + u'|' + text;
                 text.clear();
             }
-            current = flags;
+            current = look;
             text += it.fragment().text();
         }
         if (!text.isEmpty()) out << current + u'|' + text;
