@@ -9,6 +9,7 @@
 #include "dialogs/frmnewobjectclass.h"
 #include "dialogs/frmnewurl.h"
 #include "driver.h"
+#include "files.h"
 #include "views/frmcardview.h"
 #include "views/frmtableview.h"
 #include "editing/frmdataentry.h"
@@ -122,9 +123,7 @@ std::pair<QString, QString> fernFiles(const Harness& h) {
     bold.setFontWeight(QFont::Bold);
     at.insertText("Fern, ", bold);
     at.insertText("a plant of shady woods.\nIt grows from spores.", QTextCharFormat());
-    QFile file(note);
-    const QByteArray rtf = rtf::write(text);
-    const bool made = picture.save(photo, "JPG") && file.open(QIODevice::WriteOnly) && file.write(rtf) == rtf.size();
+    const bool made = picture.save(photo, "JPG") && writeBytes(note, rtf::write(text));
     return made ? std::pair{photo, note} : std::pair<QString, QString>{};
 }
 

@@ -83,10 +83,9 @@ private slots:
 
     void shouldAddEachRowAsOftenAsTheOtherFileHoldsItMore() {
         Harness h;
-        const QString other = h.dir.filePath("other.mdb");
-        Store::createIfMissing(other);
-        Store(other).open().appendAll({{"OlObjA", "City", "Zürich"}, {"OlObjA", "City", "Zürich"},
-                                       {"OlObjA", "City", "Zürich"}, {"OlObjA", "city", "zürich"}, {"OlObjB", "x", ""}});
+        const QString other = h.otherDatabase("other.mdb", {{"OlObjA", "City", "Zürich"}, {"OlObjA", "City", "Zürich"},
+                                                             {"OlObjA", "City", "Zürich"}, {"OlObjA", "city", "zürich"},
+                                                             {"OlObjB", "x", ""}});
         const QByteArray before = bytesOf(other);
         h.add({{"OlObjA", "City", "Zürich"}, {"OlObjA", "City", "Zürich"}, {"OlObjB", "x", ""}});
         const ImportCommand::Result result = ImportCommand(h.ctx.store).run(other);
@@ -122,8 +121,7 @@ private slots:
         }
         if (file == "truncated") {
             file = h.dir.filePath("cut.mdb");
-            QFile out(file);
-            QVERIFY(out.open(QIODevice::WriteOnly) && out.write(bytesOf(jet).left(9000)) > 0);
+            QVERIFY(writeBytes(file, bytesOf(jet).left(9000)));
         } else if (file == "cut late" || file == "huge count") {
             QByteArray bytes = bytesOf(jet);
             if (file == "cut late") {
@@ -134,14 +132,12 @@ private slots:
                 bytes.replace(24 * 4096 + 16, 4, huge, 4);
             }
             file = h.dir.filePath("damaged.mdb");
-            QFile out(file);
-            QVERIFY(out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size());
+            QVERIFY(writeBytes(file, bytes));
         } else if (file == "itself") {
             file = h.ctx.store.path();
         } else if (file == "text") {
             file = h.dir.filePath("notes.mdb");
-            QFile out(file);
-            QVERIFY(out.open(QIODevice::WriteOnly) && out.write("O;P;V\n") > 0);
+            QVERIFY(writeBytes(file, "O;P;V\n"));
         } else if (file == "missing") {
             file = h.dir.filePath("gone.mdb");
         }
@@ -159,12 +155,9 @@ private slots:
 
     void shouldImportFromTheMenuWithProgressAndCancel() {
         MainWindowDriver d;
-        const QString small = d.h.dir.filePath("small.mdb");
-        Store::createIfMissing(small);
         QList<Row> five;
         for (int i = 0; i < 5; ++i) five.push_back({QStringLiteral("OlObjS%1").arg(i), kName, QString::fromUtf8("Zoë's \"%1\"").arg(i)});
-        Store(small).open().appendAll(five);
-        d.h.prompter.fileAnswers << small;
+        d.h.prompter.fileAnswers << d.h.otherDatabase("small.mdb", five);
         d.action("mnuFileImport")->trigger();
         QCOMPARE(d.h.prompter.shown.first().kind, Prompt::OpenFile);
         QCOMPARE(d.h.prompter.texts(Prompt::Message), QStringList{"5 rows imported, 0 already present"});
@@ -174,11 +167,9 @@ private slots:
         d.action("mnuFileImport")->trigger();
         QCOMPARE(d.h.prompter.shown.size(), 1);
         // Called off half-way: nothing is added.
-        const QString other = d.h.dir.filePath("other.mdb");
-        Store::createIfMissing(other);
         QList<Row> many;
         for (int i = 0; i < 3000; ++i) many.push_back({QStringLiteral("OlObjX%1").arg(i), kName, "x"});
-        Store(other).open().appendAll(many);
+        const QString other = d.h.otherDatabase("other.mdb", many);
         std::function<bool(double)> stopHalfWay = [](double share) { return share < 0.6; };
         QVERIFY_THROWS_EXCEPTION(Cancelled, ImportCommand(d.h.ctx.store).run(other, stopHalfWay));
         QCOMPARE(d.h.allRows(), five);
@@ -228,8 +219,7 @@ private slots:
 
         // Into the database in use, through File, Import: what its text columns make of each
         // value, as SQLite's own copy does (numbers become their text there; NULL stays NULL).
-        const QString reference = d.h.dir.filePath("reference.mdb");
-        Store::createIfMissing(reference);
+        const QString reference = d.h.otherDatabase("reference.mdb");
         copiedBySqlite(reference);
         d.h.prompter.fileAnswers << other;
         d.action("mnuFileImport")->trigger();
@@ -248,11 +238,9 @@ private slots:
     // the window is seen.
     void shouldShowProgressWhileTheOtherFileIsStillBusy() {
         MainWindowDriver d;
-        const QString other = d.h.dir.filePath("busy.mdb");
-        Store::createIfMissing(other);
         QList<Row> rows;
         for (int i = 0; i < 2000; ++i) rows.push_back({QStringLiteral("OlObjB%1").arg(i / 4), kName, QString::number(i)});
-        Store(other).open().appendAll(rows);
+        const QString other = d.h.otherDatabase("busy.mdb", rows);
         SQLite::Database writer(other.toStdString(), SQLite::OPEN_READWRITE);
         writer.exec("BEGIN EXCLUSIVE");
         bool locked = true, shownWhileLocked = false;
@@ -281,8 +269,7 @@ private slots:
     void shouldCallOffALongImportFromItsProgressWindow() {
         MainWindowDriver d;
         d.h.add({{"OlObjA", kName, "kept"}});
-        const QString other = d.h.dir.filePath("large.mdb");
-        Store::createIfMissing(other);
+        const QString other = d.h.otherDatabase("large.mdb");
         {
             SQLite::Database raw(other.toStdString(), SQLite::OPEN_READWRITE);
             SQLite::Transaction t(raw);

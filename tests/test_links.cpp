@@ -6,6 +6,7 @@
 #include "dialogs/frmnewimage.h"
 #include "dialogs/frmrichtextnote.h"
 #include "driver.h"
+#include "files.h"
 #include "text/rtf.h"
 #include "runs.h"
 
@@ -71,12 +72,6 @@ struct Window : MainWindowDriver {
         return QDir(h.dir.path()).entryList({"*.rtf"}, QDir::Files, QDir::Name);
     }
 };
-
-QString writePicture(const QString& path, const char* format = "JPG") {
-    QImage picture(40, 30, QImage::Format_RGB32);
-    picture.fill(Qt::darkGreen);
-    return picture.save(path, format) ? path : QString();
-}
 
 } // namespace
 
@@ -151,7 +146,7 @@ private slots:
         QVERIFY(w);
         if (!property.isNull()) typeIn(in(w, "txtProperty"), property);
         const QString path = d.h.dir.filePath(file); // the file itself need not exist to be linked
-        if (!linked) QVERIFY(!writePicture(path, "JPG").isEmpty()); // a picture, all the same
+        if (!linked) QVERIFY(!pictureFile(path).isEmpty()); // a picture, all the same
         d.h.prompter.fileAnswers << path;
         click(w, "cmdOpen");
         const Prompt dialog = d.h.prompter.shown.value(0);
@@ -176,7 +171,7 @@ private slots:
         QPointer<frmNewImage> w = d.open<frmNewImage>("mnuT1OAddNewImage");
         QVERIFY(w);
         auto preview = in<QLabel>(w, "picPreview");
-        const QString picture = writePicture(d.h.dir.filePath("Fern.jpg"));
+        const QString picture = pictureFile(d.h.dir.filePath("Fern.jpg"));
         d.h.prompter.fileAnswers << picture;
         click(w, "cmdOpen");
         QTRY_COMPARE(preview->pixmap().size(), QSize(40, 30));
@@ -191,14 +186,13 @@ private slots:
         QCOMPARE(d.rowsAdded(), (QList<Row>{{kFern, "property", picture}, {kFern, "property", picture},
                                              {kRose, "property", picture}}));
         // A file that is no picture under a picture's name: no preview, yet linked.
-        QFile fake(d.h.dir.filePath("notes.gif"));
-        QVERIFY(fake.open(QIODevice::WriteOnly) && fake.write("not a picture") > 0);
-        fake.close();
-        d.h.prompter.fileAnswers << fake.fileName();
+        const QString fake = fileWith(d.h.dir.filePath("notes.gif"), "not a picture");
+        QVERIFY(!fake.isEmpty());
+        d.h.prompter.fileAnswers << fake;
         click(w, "cmdOpen");
         QVERIFY(preview->pixmap().isNull());
         click(w, "cmdAdd");
-        QCOMPARE(d.rowsAdded().last(), (Row{kRose, "property", fake.fileName()}));
+        QCOMPARE(d.rowsAdded().last(), (Row{kRose, "property", fake}));
         QCOMPARE(d.h.prompter.texts(Prompt::Message), QStringList());
         delete w.data();
     }
@@ -238,7 +232,7 @@ private slots:
         Window d(false); // found, but nothing clicked yet
         QPointer<frmNewImage> image = d.openFromTreeMenu<frmNewImage>("mnuT1OAddNewImage", d.root());
         QVERIFY(image);
-        d.h.prompter.fileAnswers << writePicture(d.h.dir.filePath("Fern.jpg"));
+        d.h.prompter.fileAnswers << pictureFile(d.h.dir.filePath("Fern.jpg"));
         click(image, "cmdOpen");
         click(image, "cmdAdd");
         QCOMPARE(d.h.prompter.texts(Prompt::Message), QStringList{LinkCommands::kNoObjectForImage});
@@ -434,9 +428,7 @@ private slots:
         Window d;
         // Set Database to another file holding an object with the same identifier.
         QVERIFY(QDir(d.h.dir.path()).mkpath("other"));
-        const QString other = d.h.dir.filePath("other/Garden.mdb");
-        Store::createIfMissing(other);
-        Store(other).open().appendAll({{kFern, kName, "Fern elsewhere"}});
+        const QString other = d.h.otherDatabase("other/Garden.mdb", {{kFern, kName, "Fern elsewhere"}});
         d.h.prompter.fileAnswers << other;
         d.action("mnuFileDatabase")->trigger();
         d.search("Fern elsewhere");
@@ -518,10 +510,7 @@ private slots:
 
     void shouldPreviewNotesInTheGrid() {
         MainWindowDriver d;
-        auto write = [&](const QString& name, const QByteArray& bytes) {
-            QFile file(d.h.dir.filePath(name));
-            return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() ? file.fileName() : QString();
-        };
+        const auto write = [&](const QString& name, const QByteArray& bytes) { return fileWith(d.h.dir.filePath(name), bytes); };
         QTextDocument written;
         QTextCursor(&written).insertText("This is a simple five paragraph document.\nThe second paragraph.");
         // Endings in any letter case; a note with text in \u escapes and their fallbacks, as word
@@ -530,7 +519,7 @@ private slots:
         const QString office = write("judo.rtf", "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Liberation Serif;}}\n"
                                                   "\\pard\\plain \\f0\\fs24{\\dbch\\uc1\\u26580\\'3f\\u36947\\'3f}\n\\par }");
         const QString plain = write("plain.Rtf", "A\nB\nC\n");
-        const QString picture = writePicture(d.h.dir.filePath("leaf.jpg"));
+        const QString picture = pictureFile(d.h.dir.filePath("leaf.jpg"));
         d.h.add({{obj(1), kName, "Album"}, {obj(1), "plan", wordpad}, {obj(1), "judo", office},
                  {obj(1), "gone", d.h.dir.filePath("gone.rtf")}, {obj(1), "plain", plain},
                  {obj(1), "photo", picture}});
@@ -565,10 +554,8 @@ private slots:
 
     void shouldFitALargePictureToThePreviewAsTheWindowGrows() {
         MainWindowDriver d;
-        QImage large(2000, 1000, QImage::Format_RGB32);
-        large.fill(Qt::darkGreen);
-        const QString photo = d.h.dir.filePath("wide.jpg");
-        QVERIFY(large.save(photo, "JPG"));
+        const QString photo = pictureFile(d.h.dir.filePath("wide.jpg"), {2000, 1000});
+        QVERIFY(!photo.isEmpty());
         d.h.add({{obj(1), kName, "Meadow"}, {obj(1), "photo", photo}});
         d.search("Meadow");
         d.clickNode(d.nodeWithKey(obj(1)));

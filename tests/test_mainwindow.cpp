@@ -4,6 +4,7 @@
 #include "app/ui.h"
 #include "driver.h"
 #include "editing/frmdataentry.h"
+#include "files.h"
 
 #include <QLabel>
 #include <QMenu>
@@ -136,13 +137,9 @@ private slots:
 
     void shouldSwitchDatabasesAndReportUnusableOnesWithoutTouchingThem() {
         MainWindowDriver d;
-        const QString other = d.h.dir.filePath("other.mdb"), text = d.h.dir.filePath("notes.txt"),
-                      missing = d.h.dir.filePath("gone.mdb");
-        Store::createIfMissing(other);
-        Store(other).open().append(obj(7), kName, "elsewhere");
-        QFile f(text);
-        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(QByteArray("no database here\n").repeated(300)) > 0);
-        f.close();
+        const QString other = d.h.otherDatabase("other.mdb", {{obj(7), kName, "elsewhere"}}),
+                      text = d.h.dir.filePath("notes.txt"), missing = d.h.dir.filePath("gone.mdb");
+        QVERIFY(writeBytes(text, QByteArray("no database here\n").repeated(300)));
 
         d.h.prompter.fileAnswers << other;
         d.action("mnuFileDatabase")->trigger();
@@ -162,8 +159,7 @@ private slots:
             d.h.prompter.shown.clear();
         }
         QVERIFY(!QFile::exists(missing));
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        QCOMPARE(f.readAll(), QByteArray("no database here\n").repeated(300));
+        QCOMPARE(bytesOf(text), QByteArray("no database here\n").repeated(300));
     }
 
     void shouldGiveExtraRoomToTheTreeTheGridAndThePreviews() {

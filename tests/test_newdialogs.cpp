@@ -7,6 +7,7 @@
 #include "dialogs/frmnewurl.h"
 #include "harness.h"
 #include "input.h"
+#include "files.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -292,9 +293,9 @@ void TestNewDialogs::urlFetchesTheTitle_data() {
     row("404", "", "required", "http://HOST/missing");
     row("never answers", "", "required", "http://HOST/hang");
     // A local page with a title, read if anything but http and https were fetched.
-    QFile local(m_dir.filePath("page.htm"));
-    QVERIFY(local.open(QIODevice::WriteOnly) && local.write("<title>fetched</title>") > 0);
-    row("not a web address", "", "required", "file://localhost" + local.fileName());
+    const QString local = m_dir.filePath("page.htm");
+    QVERIFY(writeBytes(local, "<title>fetched</title>"));
+    row("not a web address", "", "required", "file://localhost" + local);
 }
 
 void TestNewDialogs::urlFetchesTheTitle() {

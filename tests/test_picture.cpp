@@ -1,5 +1,7 @@
 // Reading a picture bounded to the size it is shown at, as the previews and thumbnails do.
 
+#include "files.h"
+#include "input.h"
 #include "platform/picture.h"
 
 #include <QBuffer>
@@ -12,12 +14,8 @@ class PictureTest : public QObject {
     Q_OBJECT
     QTemporaryDir m_dir;
 
-    // A picture of size, filled, saved as format.
     QString save(const char* name, QSize size, const char* format) {
-        QImage image(size, QImage::Format_RGB32);
-        image.fill(Qt::darkCyan);
-        const QString path = m_dir.filePath(QString::fromLatin1(name));
-        return image.save(path, format) ? path : QString();
+        return test::pictureFile(m_dir.filePath(QString::fromLatin1(name)), size, Qt::darkCyan, format);
     }
 
     // A JPEG of size as a camera held on its side writes it: stored as size, with the EXIF
@@ -31,9 +29,7 @@ class PictureTest : public QObject {
         const QByteArray exif = QByteArray::fromHex("ffe10022" "457869660000" "4d4d002a00000008"
                                                     "0001" "011200030000000100060000" "00000000");
         jpeg.insert(2, exif); // after the start-of-image marker
-        QFile file(m_dir.filePath(QString::fromLatin1(name)));
-        if (!file.open(QIODevice::WriteOnly) || file.write(jpeg) != jpeg.size()) return {};
-        return file.fileName();
+        return test::fileWith(m_dir.filePath(QString::fromLatin1(name)), jpeg);
     }
 
 private slots:
@@ -57,10 +53,9 @@ private slots:
     }
 
     void shouldGiveNothingForWhatIsNoPicture() {
-        QFile text(m_dir.filePath("broken.jpg"));
-        QVERIFY(text.open(QIODevice::WriteOnly) && text.write("not a picture") > 0);
-        text.close();
-        QVERIFY(readPictureWithin(text.fileName(), QSize(100, 100)).isNull());
+        const QString text = test::fileWith(m_dir.filePath("broken.jpg"), "not a picture");
+        QVERIFY(!text.isEmpty());
+        QVERIFY(readPictureWithin(text, QSize(100, 100)).isNull());
         QVERIFY(readPictureWithin(m_dir.filePath("missing.jpg"), QSize(100, 100)).isNull());
     }
 };

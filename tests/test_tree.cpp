@@ -1,6 +1,7 @@
 // The object tree and property grid, related objects and cloning, driven through the main window.
 
 #include "driver.h"
+#include "files.h"
 #include "text/rtf.h"
 
 #include <QLabel>
@@ -145,15 +146,11 @@ private slots:
 
     void shouldPreviewPicturesAndOpenAddressesAndNotes() {
         MainWindowDriver d;
-        auto write = [&](const QString& name, const QByteArray& bytes) {
-            QFile f(d.h.dir.filePath(name));
-            return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size() ? f.fileName() : QString();
-        };
-        QImage picture(40, 30, QImage::Format_RGB32);
-        picture.fill(Qt::red);
-        const QString jpg = d.h.dir.filePath("Holiday.jpg"), broken = write("broken.Bmp", "not a picture"),
+        const auto write = [&](const QString& name, const QByteArray& bytes) { return fileWith(d.h.dir.filePath(name), bytes); };
+        const QString jpg = pictureFile(d.h.dir.filePath("Holiday.jpg"), {40, 30}, Qt::red),
+                      broken = write("broken.Bmp", "not a picture"),
                       gif = write("dot.GIF", QByteArray::fromBase64("R0lGODlhAQABAIAAAP///wAAACH5BAEAAAAALAAAAAABAAEAAAICRAEAOw=="));
-        QVERIFY(picture.save(jpg, "JPG"));
+        QVERIFY(!jpg.isEmpty());
         d.h.add({{obj(1), kName, "Album"}, {obj(1), "photo", jpg}, {obj(1), "dot", gif}, {obj(1), "bad", broken},
                  {obj(1), kURL, "HtTp://Example.org/Page"}, {obj(1), "note", "/home/me/Plan.Rtf"}});
         d.search("Album");
@@ -187,12 +184,7 @@ private slots:
                       photo = d.h.dir.filePath("leaf.jpg");
         // A pipe: whoever reads it waits until the test lets its note through.
         QVERIFY(::mkfifo(QFile::encodeName(slow).constData(), 0600) == 0);
-        QFile file(quick);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(noteRtf("quick note")) > 0);
-        file.close();
-        QImage leaf(40, 30, QImage::Format_RGB32);
-        leaf.fill(Qt::green);
-        QVERIFY(leaf.save(photo, "JPG"));
+        QVERIFY(writeBytes(quick, noteRtf("quick note")) && !pictureFile(photo, {40, 30}, Qt::green).isEmpty());
         d.h.add({{obj(1), kName, "Album"}, {obj(1), "slow", slow}, {obj(1), "quick", quick},
                  {obj(1), "photo", photo}, {obj(2), kName, "Other"}});
         d.search("", true);

@@ -20,4 +20,9 @@ inline bool writeBytes(const QString& path, const QByteArray& bytes) {
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
 }
 
+// Writes the bytes as the whole file: its path, or an empty one when that failed.
+inline QString fileWith(const QString& path, const QByteArray& bytes) {
+    return writeBytes(path, bytes) ? path : QString();
+}
+
 } // namespace olv::test

@@ -22,6 +22,13 @@ void Harness::add(const QString& o, const QString& p, const QString& v) { add(QL
 
 void Harness::add(const QList<Row>& rows) { ctx.store.open().appendAll(rows); }
 
+QString Harness::otherDatabase(const QString& name, const QList<Row>& rows) const {
+    const QString file = dir.filePath(name);
+    Store::createIfMissing(file);
+    if (!rows.isEmpty()) Store(file).open().appendAll(rows);
+    return file;
+}
+
 QList<Row> Harness::allRows() const {
     SQLite::Database db(path().toStdString(), SQLite::OPEN_READONLY);
     SQLite::Statement q(db, "SELECT O, P, V FROM DATA ORDER BY rowid");

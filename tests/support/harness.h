@@ -25,6 +25,8 @@ struct Harness {
     // Appends rows straight into the file, for setting up a case.
     void add(const QString& o, const QString& p, const QString& v);
     void add(const QList<Row>& rows);
+    // Another database in the test's folder, holding rows; its path.
+    QString otherDatabase(const QString& name, const QList<Row>& rows = {}) const;
     QList<Row> allRows() const;
     qsizetype rowCount() const { return allRows().size(); }
 };

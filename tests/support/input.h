@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QImage>
 #include <QString>
 #include <QWidget>
 #include <QtTest>
@@ -44,6 +45,14 @@ inline void typeInto(QWidget* target, const QString& text) {
 inline void screenshot(QWidget* window, const QString& name) {
     if (const QString folder = qEnvironmentVariable("OLV_SCREENSHOTS"); !folder.isEmpty())
         window->grab().save(folder + QLatin1Char('/') + name + QStringLiteral(".png"));
+}
+
+// A picture of one colour saved as format: its path, or an empty one when that failed.
+inline QString pictureFile(const QString& path, QSize size = {40, 30}, const QColor& colour = Qt::darkGreen,
+                           const char* format = "JPG") {
+    QImage picture(size, QImage::Format_RGB32);
+    picture.fill(colour);
+    return picture.save(path, format) ? path : QString();
 }
 
 } // namespace olv::test
