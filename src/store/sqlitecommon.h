@@ -1,0 +1,77 @@
+#pragma once
+// What the SQLite parts of the store share. Kept out of store.h, so that nothing above the store
+// sees SQLite.
+
+#include "store.h"
+
+#include <SQLiteCpp/SQLiteCpp.h>
+#include <string>
+
+namespace olv::sqlite {
+
+inline constexpr const char* kTrigramTable = "DATA_V_TRIGRAMS";
+inline constexpr const char* kNonTextWhere = "typeof(V) NOT IN ('text', 'null')";
+// Bounds on the spellings asked for at once (see spellings()).
+inline constexpr qsizetype kMaxSpellings = 64;
+inline constexpr qsizetype kMaxTrigramSpellings = 27;
+
+QString text(const SQLite::Column& c);
+bool isAscii(const QString& s);
+// In words for the user; path is the file the error came from.
+QString reasonFor(const SQLite::Exception& e, const QString& path);
+bool busy(const StoreError& e);
+bool interrupted(const SQLite::Exception& e);
+
+// Spellings that between them stand for every text equal to text: each character is swapped for
+// the characters that equal it. ASCII letter case is left out, as SQLite's NOCASE and the trigram
+// index fold it themselves; other alphabets they fold by older tables than ours, or not at all.
+// Empty when there would be more than limit spellings.
+QStringList spellings(const QString& text, qsizetype limit);
+// "= ?" for one value, "IN (?, ?, ...)" for several.
+std::string oneOf(qsizetype n);
+void bindAll(SQLite::Statement& q, const QStringList& values, int first = 1);
+
+// What a file's search helpers need, read from the file; throws StoreError for a file that
+// cannot be used.
+struct Plan {
+    std::vector<std::string> statements; // helpers to make
+    bool rebuildTrigrams = false;
+    bool record = false; // the trigram index was checked and found sound: remember it
+    bool trigramsUsable = false;
+    bool nonAsciiIndex = false;
+    bool nonTextIndex = false;
+    bool needed() const { return !statements.empty() || rebuildTrigrams || record; }
+};
+
+Plan planFor(SQLite::Database& db, const QString& path);
+
+} // namespace olv::sqlite
+
+namespace olv {
+
+template <class F> auto Database::guarded(F&& f) -> decltype(f()) {
+    try {
+        return f();
+    } catch (const SQLite::Exception& e) {
+        if (sqlite::interrupted(e)) throw Cancelled();
+        throw StoreError(m_path, sqlite::reasonFor(e, m_path));
+    }
+}
+
+template <class F> auto Database::writing(F&& f) -> decltype(f()) {
+    return guarded([&] {
+        // Immediate: the write lock is taken at the start, so a busy file is waited for (a
+        // deferred transaction that finds the file busy when it first writes fails at once).
+        SQLite::Transaction t(*m_db, SQLite::TransactionBehavior::IMMEDIATE);
+        if constexpr (std::is_void_v<decltype(f())>) {
+            f();
+            t.commit();
+        } else {
+            auto result = f();
+            t.commit();
+            return result;
+        }
+    });
+}
+
+} // namespace olv
