@@ -516,7 +516,7 @@ void viewFigures(const QString& folder, const QString& path, const Literal& lite
         double lookupsPerObject = 0;
         report(name, measure(kLiteralRuns, nullptr, [&] {
                     const CellTiming t = perCell(ids, columns, inReport, 100, std::numeric_limits<qsizetype>::max(),
-                                                 [&](const QString& o, const QString& p) { return store.GetPropertyValue(o, p); });
+                                                 [&](const QString& o, const QString& p) { return store.open().GetPropertyValue(o, p); });
                     lookupsPerObject = double(t.lookups) / double(t.objects);
                     return t.ms * double(ids.size()) / double(t.objects);
                 }));

@@ -134,10 +134,10 @@ private slots:
         add({{"OlObj1", kTOO, kClassValue}, {"OlObj1", kName, "URL"}, {"OlObj2", kTOO, kClassValue},
              {"OlObj2", kName, "url"}, {"OlObj2", kDescription, "Lamp"}, {"OlObjA", "img", "/a.jpg"},
              {"OlObjA", "IMG", "/b.jpg"}, {"OlObjA", "empty", ""}});
-        const QString id = Store(m_path).FindClassId("Url");
+        const QString id = Store(m_path).open().FindClassId("Url");
         QVERIFY2(id == "OlObj1" || id == "OlObj2", qPrintable(id));
         QCOMPARE(db().FindClassId("Lamp"), kNotAvailable); // only its Name names a class
-        QCOMPARE(Store(m_path).GetPropertyValue("olobja", "Img"), QStringLiteral("/a.jpg"));
+        QCOMPARE(Store(m_path).open().GetPropertyValue("olobja", "Img"), QStringLiteral("/a.jpg"));
         QCOMPARE(db().GetPropertyValue("OlObjA", "missing"), kNotAvailable);
         QCOMPARE(db().GetPropertyValue("OlObjA", "empty"), QString("")); // a value, not "N/A"
     }
@@ -225,6 +225,14 @@ private slots:
         QVERIFY2(message.contains(reason) && message.contains(path), qPrintable(message));
         QCOMPARE(bytesOf(path), before);
         QCOMPARE(QFileInfo::exists(path), reason != "not exist");
+    }
+
+    // The commands ask the engine what it can do: an SQLite file keeps its own search indexes,
+    // and one Olv may write is writable.
+    void anSqliteFileKeepsItsIndexesAndMayBeWritten() {
+        const Engine::Abilities can = db().abilities();
+        QVERIFY(can.indexUpkeep);
+        QVERIFY(can.writable);
     }
 
     void numbersAndBlobsStoredByOtherProgramsAreFoundAsTheirText() {

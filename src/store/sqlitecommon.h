@@ -2,7 +2,7 @@
 // What the SQLite parts of the store share. Kept out of store.h, so that nothing above the store
 // sees SQLite.
 
-#include "store.h"
+#include "sqliteengine.h"
 
 #include <SQLiteCpp/SQLiteCpp.h>
 #include <string>
@@ -19,7 +19,6 @@ QString text(const SQLite::Column& c);
 bool isAscii(const QString& s);
 // In words for the user; path is the file the error came from.
 QString reasonFor(const SQLite::Exception& e, const QString& path);
-bool busy(const StoreError& e);
 bool interrupted(const SQLite::Exception& e);
 
 // Spellings that between them stand for every text equal to text: each character is swapped for
@@ -49,7 +48,7 @@ Plan planFor(SQLite::Database& db, const QString& path);
 
 namespace olv {
 
-template <class F> auto Database::guarded(F&& f) -> decltype(f()) {
+template <class F> auto SqliteEngine::guarded(F&& f) -> decltype(f()) {
     try {
         return f();
     } catch (const SQLite::Exception& e) {
@@ -58,7 +57,7 @@ template <class F> auto Database::guarded(F&& f) -> decltype(f()) {
     }
 }
 
-template <class F> auto Database::writing(F&& f) -> decltype(f()) {
+template <class F> auto SqliteEngine::writing(F&& f) -> decltype(f()) {
     return guarded([&] {
         // Immediate: the write lock is taken at the start, so a busy file is waited for (a
         // deferred transaction that finds the file busy when it first writes fails at once).

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <sqlite3.h>
+#include <algorithm>
 
 namespace olv {
 
@@ -22,7 +23,6 @@ bool isAscii(const QString& s) {
 }
 
 namespace {
-const QString kBusy = QStringLiteral("the database is locked by another program");
 
 // A Jet file, as Olv's data was first kept: it can be brought in, but not used as it is.
 bool isJetFile(const QString& path) {
@@ -44,7 +44,7 @@ QString reasonFor(const SQLite::Exception& e, const QString& path) {
         return QStringLiteral("the file is not a database");
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
-        return kBusy;
+        return StoreError::kBusy;
     case SQLITE_CANTOPEN:
         return QStringLiteral("the file cannot be opened");
     case SQLITE_READONLY:
@@ -58,41 +58,32 @@ QString reasonFor(const SQLite::Exception& e, const QString& path) {
     }
 }
 
-bool busy(const StoreError& e) { return e.reason() == kBusy; }
-
 bool interrupted(const SQLite::Exception& e) { return (e.getErrorCode() & 0xff) == SQLITE_INTERRUPT; }
 
 } // namespace sqlite
 
 using namespace sqlite;
 
-StoreError::StoreError(const QString& file, const QString& reason)
-    : std::runtime_error((file + QStringLiteral(": ") + reason).toStdString()), m_file(file),
-      m_reason(reason) {}
+// --- The open file -----------------------------------------------------------------------------
 
-QString StoreError::message() const {
-    return QStringLiteral("The database %1 cannot be used: %2.").arg(QDir::toNativeSeparators(m_file), m_reason);
-}
-
-bool isObjectId(const QString& value) { return value.startsWith(kObjectPrefix); }
-
-// --- One command's database --------------------------------------------------------------------
-
-Database::Database(const QString& path, Indexes indexes) : m_path(path) {
+SqliteEngine::SqliteEngine(const QString& path, bool repairIndexes) : m_path(path) {
     const QFileInfo info(path);
     if (!info.exists()) throw StoreError(path, QStringLiteral("the file does not exist"));
     if (!info.isFile()) throw StoreError(path, QStringLiteral("it is not a file"));
     guarded([&] {
         // Never create: a missing or foreign file must stay untouched.
         m_db = std::make_unique<SQLite::Database>(path.toStdString(), SQLite::OPEN_READWRITE, 5000);
-        checkSchema(indexes);
+        checkSchema(repairIndexes);
     });
 }
 
-Database::~Database() = default;
-Database::Database(Database&&) noexcept = default;
+SqliteEngine::~SqliteEngine() = default;
 
-void Database::checkSchema(Indexes indexes) {
+Engine::Abilities SqliteEngine::abilities() const {
+    return {.indexUpkeep = true, .writable = sqlite3_db_readonly(m_db->getHandle(), "main") != 1};
+}
+
+void SqliteEngine::checkSchema(bool repairIndexes) {
     Plan plan = planFor(*m_db, m_path);
     m_hasTrigrams = plan.trigramsUsable;
     m_hasNonAsciiIndex = plan.nonAsciiIndex;
@@ -110,13 +101,13 @@ void Database::checkSchema(Indexes indexes) {
         last.executeStep();
         m_repair.rows = last.getColumn(0).getInt64();
     }
-    if (indexes == Indexes::Leave) return;
+    if (!repairIndexes) return;
     try {
         m_repair.run(nullptr);
     } catch (const StoreError& e) {
         // Busy: the command waits no longer. Anything else (no room for the journal, say) only
         // means the file is searched without the help.
-        if (busy(e)) throw;
+        if (e.busy()) throw;
         return;
     }
     m_repair = IndexRepair();
@@ -127,18 +118,18 @@ void Database::checkSchema(Indexes indexes) {
     m_hasNonTextIndex = after.nonTextIndex;
 }
 
-void Database::setKeepGoing(KeepGoing keepGoing) {
+void SqliteEngine::setKeepGoing(KeepGoing keepGoing) {
     m_keepGoing = std::move(keepGoing);
     if (!m_keepGoing) {
         sqlite3_progress_handler(m_db->getHandle(), 0, nullptr, nullptr);
         return;
     }
     sqlite3_progress_handler(
-        m_db->getHandle(), 50000, [](void* self) { return static_cast<Database*>(self)->m_keepGoing() ? 0 : 1; },
+        m_db->getHandle(), 50000, [](void* self) { return static_cast<SqliteEngine*>(self)->m_keepGoing() ? 0 : 1; },
         this);
 }
 
-SQLite::Statement& Database::statement(const std::string& sql) {
+SQLite::Statement& SqliteEngine::statement(const std::string& sql) {
     std::unique_ptr<SQLite::Statement>& q = m_statements[sql];
     if (!q) {
         q = std::make_unique<SQLite::Statement>(*m_db, sql);
@@ -150,38 +141,47 @@ SQLite::Statement& Database::statement(const std::string& sql) {
     return *q;
 }
 
-// --- The database in use -----------------------------------------------------------------------
+namespace {
+// The value as the file holds it: NULL, a number, bytes or text.
+QVariant value(const SQLite::Column& c) {
+    if (c.isNull()) return {};
+    if (c.isInteger()) return QVariant::fromValue(qint64(c.getInt64()));
+    if (c.isFloat()) return c.getDouble();
+    if (c.isBlob()) return QByteArray(static_cast<const char*>(c.getBlob()), c.getBytes());
+    const char* utf8 = c.getText(); // before its length, which is only then that of the UTF-8 form
+    return QString::fromUtf8(utf8, c.getBytes());
+}
+} // namespace
 
-Database Store::open() const {
-    if (!m_indexMaker) return Database(m_path);
-    Database db(m_path, Database::Indexes::Leave);
-    const IndexRepair& repair = db.repair();
-    if (!repair.needed() || m_scanOnly.contains(m_path)) return db;
-    if (!repair.large()) {
-        try {
-            repair.run(nullptr);
-        } catch (const StoreError& e) {
-            if (busy(e)) throw;
-            m_scanOnly.insert(m_path);
-            return db;
+QList<TypedRow> readAllRows(const QString& path, const std::function<bool(double)>& progress) {
+    try {
+        // Read-only: the other file is never written, not even with indexes.
+        SQLite::Database db(path.toStdString(), SQLite::OPEN_READONLY, 5000);
+        SQLite::Statement names(db, "SELECT name FROM sqlite_master WHERE type = 'table' AND name = 'DATA' COLLATE NOCASE");
+        if (!names.executeStep()) throw StoreError(path, QStringLiteral("it has no table DATA"));
+        // Progress goes by row number, read in order: the last one is found at once, where
+        // counting the rows would read the whole table before the first is copied.
+        double last = 1;
+        {
+            SQLite::Statement q(db, "SELECT max(rowid) FROM DATA");
+            if (q.executeStep()) last = std::max(1.0, double(q.getColumn(0).getInt64()));
         }
-    } else if (!m_indexMaker(repair)) {
-        // Declined or called off: the file stays as it was and is searched by scanning.
-        m_scanOnly.insert(m_path);
-        return db;
+        SQLite::Statement q(db, "SELECT rowid, O, P, V FROM DATA ORDER BY rowid");
+        QList<TypedRow> rows;
+        while (q.executeStep()) {
+            if (progress && rows.size() % 1000 == 0 &&
+                !progress(std::clamp(double(q.getColumn(0).getInt64()) / last, 0.0, 1.0)))
+                throw Cancelled();
+            rows.push_back({value(q.getColumn(1)), value(q.getColumn(2)), value(q.getColumn(3))});
+        }
+        return rows;
+    } catch (const SQLite::Exception& e) {
+        // The table may lack a column, or the file be damaged.
+        throw StoreError(path, QString::fromUtf8(e.what()));
     }
-    return Database(m_path, Database::Indexes::Leave);
 }
 
-QString Store::FindClassId(const QString& className) const { return open().FindClassId(className); }
-
-QString Store::GetPropertyValue(const QString& id, const QString& property) const {
-    return open().GetPropertyValue(id, property);
-}
-
-QString Store::defaultPath() { return QDir::homePath() + QStringLiteral("/Olv/Olv.mdb"); }
-
-void Store::createIfMissing(const QString& path) {
+void SqliteEngine::createIfMissing(const QString& path) {
     if (QFileInfo::exists(path)) return;
     const QFileInfo info(path);
     if (!QDir().mkpath(info.absolutePath()))

@@ -12,19 +12,19 @@ namespace olv {
 
 using namespace sqlite;
 
-QList<Row> Database::rowsOf(const QString& id) {
+QList<Row> SqliteEngine::rowsOf(const QString& id) {
     QList<Row> rows;
     for (StoredRow& stored : storedRowsOf(id)) rows.push_back(std::move(stored.row));
     return rows;
 }
 
-QString Database::valueOf(const QString& id, const QString& property) {
+QString SqliteEngine::valueOf(const QString& id, const QString& property) {
     for (const Row& r : rowsOf(id))
         if (jet::equal(r.p, property)) return r.v.isNull() ? QStringLiteral("") : r.v;
     return QString();
 }
 
-QStringList Database::namesOf(const QStringList& ids) {
+QStringList SqliteEngine::namesOf(const QStringList& ids) {
     QStringList names;
     names.reserve(ids.size());
     // Past a few thousand objects one pass over every name beats a lookup per object.
@@ -48,7 +48,7 @@ QStringList Database::namesOf(const QStringList& ids) {
     return names;
 }
 
-QList<QList<qsizetype>> Database::eachRowOf(const QStringList& ids, const std::string& columns,
+QList<QList<qsizetype>> SqliteEngine::eachRowOf(const QStringList& ids, const std::string& columns,
                                             const std::function<void(const QList<qsizetype>&, SQLite::Statement&)>& each) {
     // Spellings asked for in one statement; unbound places stay NULL and match nothing.
     constexpr int kBatch = 999;
@@ -115,7 +115,7 @@ QList<QList<qsizetype>> Database::eachRowOf(const QStringList& ids, const std::s
     return unspellable;
 }
 
-QList<QList<Row>> Database::rowsOfEach(const QStringList& ids) {
+QList<QList<Row>> SqliteEngine::rowsOfEach(const QStringList& ids) {
     return guarded([&] {
         QList<QList<Row>> result(ids.size());
         const auto unspellable = eachRowOf(ids, "P, V", [&](const QList<qsizetype>& at, SQLite::Statement& q) {
@@ -130,7 +130,7 @@ QList<QList<Row>> Database::rowsOfEach(const QStringList& ids) {
     });
 }
 
-QStringList Database::propertyNamesOf(const QStringList& ids) {
+QStringList SqliteEngine::propertyNamesOf(const QStringList& ids) {
     return guarded([&] {
         // Each spelling with the row that first holds it; a search touches few distinct names
         // but many rows, so the bytes are looked at before any text is made.
@@ -163,11 +163,6 @@ QStringList Database::propertyNamesOf(const QStringList& ids) {
     });
 }
 
-QString Database::GetPropertyValue(const QString& id, const QString& property) {
-    const QString v = valueOf(id, property);
-    return v.isNull() ? kNotAvailable : v;
-}
-
 // --- Writing -----------------------------------------------------------------------------------
 
 namespace {
@@ -187,7 +182,7 @@ void bindAsRead(SQLite::Statement& q, const StoredRow& was) {
 }
 } // namespace
 
-QList<StoredRow> Database::storedRowsOf(const QString& id) {
+QList<StoredRow> SqliteEngine::storedRowsOf(const QString& id) {
     return guarded([&] {
         QList<StoredRow> rows;
         const QStringList spelt = spellings(id, kMaxSpellings);
@@ -206,7 +201,7 @@ QList<StoredRow> Database::storedRowsOf(const QString& id) {
     });
 }
 
-bool Database::replaceRow(const StoredRow& was, const Row& now) {
+bool SqliteEngine::replaceRow(const StoredRow& was, const Row& now) {
     return writing([&] {
         SQLite::Statement& q = statement(std::string("UPDATE DATA SET O = ?5, P = ?6, V = ?7 WHERE ") + kStillAsRead);
         bindAsRead(q, was);
@@ -217,7 +212,7 @@ bool Database::replaceRow(const StoredRow& was, const Row& now) {
     });
 }
 
-bool Database::removeRow(const StoredRow& was) {
+bool SqliteEngine::removeRow(const StoredRow& was) {
     return writing([&] {
         SQLite::Statement& q = statement(std::string("DELETE FROM DATA WHERE ") + kStillAsRead);
         bindAsRead(q, was);
@@ -226,7 +221,7 @@ bool Database::removeRow(const StoredRow& was) {
 }
 
 template <class Rows, class Bind>
-void Database::insertRows(const Rows& rows, Bind&& bind, const std::function<bool(double)>& progress) {
+void SqliteEngine::insertRows(const Rows& rows, Bind&& bind, const std::function<bool(double)>& progress) {
     // Builds limited to fewer bound values get smaller batches.
     const qsizetype batch =
         std::clamp<qsizetype>(sqlite3_limit(m_db->getHandle(), SQLITE_LIMIT_VARIABLE_NUMBER, -1) / 3, 1, 500);
@@ -244,7 +239,7 @@ void Database::insertRows(const Rows& rows, Bind&& bind, const std::function<boo
     }
 }
 
-void Database::insertAll(const QList<Row>& rows, const std::function<bool(double)>& progress) {
+void SqliteEngine::insertAll(const QList<Row>& rows, const std::function<bool(double)>& progress) {
     insertRows(
         rows,
         [](SQLite::Statement& q, int at, const Row& row) {
@@ -292,7 +287,7 @@ QString shownAs(const QVariant& value) {
 }
 } // namespace
 
-void Database::insertAll(const QList<TypedRow>& rows, const std::function<bool(double)>& progress) {
+void SqliteEngine::insertAll(const QList<TypedRow>& rows, const std::function<bool(double)>& progress) {
     insertRows(
         rows,
         [](SQLite::Statement& q, int at, const TypedRow& row) {
@@ -303,11 +298,11 @@ void Database::insertAll(const QList<TypedRow>& rows, const std::function<bool(d
         progress);
 }
 
-void Database::appendAll(const QList<Row>& rows) {
+void SqliteEngine::appendAll(const QList<Row>& rows) {
     writing([&] { insertAll(rows); });
 }
 
-qint64 Database::addMissing(const QList<TypedRow>& rows, const std::function<bool(double)>& progress) {
+qint64 SqliteEngine::addMissing(const QList<TypedRow>& rows, const std::function<bool(double)>& progress) {
     return writing([&] {
         // Rows are compared exactly as shown, NULL apart from empty text, object by object: what
         // each object holds now, less what earlier rows of the list were matched against.
@@ -351,14 +346,7 @@ qint64 Database::addMissing(const QList<TypedRow>& rows, const std::function<boo
     });
 }
 
-qint64 Database::addMissing(const QList<Row>& rows, const std::function<bool(double)>& progress) {
-    QList<TypedRow> typed;
-    typed.reserve(rows.size());
-    for (const Row& r : rows) typed.push_back({r.o, r.p, r.v});
-    return addMissing(typed, progress);
-}
-
-QString Database::createObject(Clock& clock,
+QString SqliteEngine::createObject(Clock& clock,
                                const std::function<std::optional<QList<Row>>(const QString& id)>& rowsFor) {
     for (;;) {
         const QDateTime now = clock.now();

@@ -115,7 +115,7 @@ QStringList distinctObjects(QStringList ids, bool alreadyAsciiDistinct) {
 
 // --- Searching ---------------------------------------------------------------------------------
 
-bool Database::mayHoldBlobs() {
+bool SqliteEngine::mayHoldBlobs() {
     if (!m_hasNonTextIndex) return true; // nobody keeps count: assume some
     if (m_mayHoldBlobs < 0) {
         SQLite::Statement& q = statement(std::string("SELECT 1 FROM DATA INDEXED BY DATA_V_NONTEXT WHERE ") +
@@ -126,7 +126,7 @@ bool Database::mayHoldBlobs() {
     return m_mayHoldBlobs == 1;
 }
 
-QStringList Database::scanObjects(const std::string& where, const QStringList& values) {
+QStringList SqliteEngine::scanObjects(const std::string& where, const QStringList& values) {
     // A plain scan in the order rows were stored; DISTINCT keeps each object's first appearance.
     SQLite::Statement& q = statement("SELECT DISTINCT O COLLATE NOCASE FROM DATA NOT INDEXED WHERE " + where);
     bindAll(q, values);
@@ -136,7 +136,7 @@ QStringList Database::scanObjects(const std::string& where, const QStringList& v
     return distinctObjects(std::move(ids), true);
 }
 
-template <class Keep> QStringList Database::narrowedObjects(const QStringList& runs, Keep&& keep) {
+template <class Keep> QStringList SqliteEngine::narrowedObjects(const QStringList& runs, Keep&& keep) {
     const auto collect = [&](SQLite::Statement& q) {
         QStringList ids;
         while (q.executeStep()) {
@@ -167,7 +167,7 @@ template <class Keep> QStringList Database::narrowedObjects(const QStringList& r
     return collect(q);
 }
 
-QStringList Database::objectsWithValue(const QString& value) {
+QStringList SqliteEngine::objectsWithValue(const QString& value) {
     const QStringList spelt = spellings(value, kMaxSpellings);
     if (spelt.isEmpty()) return narrowedObjects({jet::fold(value)}, [&](const QString& v) { return jet::equal(v, value); });
     if (!m_hasNonTextIndex) {
@@ -198,7 +198,7 @@ QStringList Database::objectsWithValue(const QString& value) {
     return distinctObjects(std::move(ids), false);
 }
 
-QStringList Database::objectsMatching(const QString& pattern) {
+QStringList SqliteEngine::objectsMatching(const QString& pattern) {
     const jet::Pattern p(pattern);
     const std::optional<QStringList> likes = p.likeForms(kMaxSpellings);
     if (!likes) return narrowedObjects(p.literalRuns(), [&](const QString& v) { return p.matches(v); });
@@ -217,48 +217,14 @@ QStringList Database::objectsMatching(const QString& pattern) {
     return distinctObjects(std::move(ids), false);
 }
 
-QStringList Database::findObjects(const QString& text, bool containing) {
+QStringList SqliteEngine::findObjects(const QString& text, bool containing) {
     return guarded([&] {
         return containing ? objectsMatching(QStringLiteral("*") + text + QStringLiteral("*"))
                           : objectsWithValue(text);
     });
 }
 
-QString Database::FindClassId(const QString& className) {
-    // Objects holding the name as a value, first stored first: the first that is a class named so.
-    for (const QString& id : guarded([&] { return objectsWithValue(className); })) {
-        const QList<Row> rows = rowsOf(id);
-        const auto find = [&](const QString& p, const QString& v) {
-            return std::find_if(rows.begin(), rows.end(),
-                                [&](const Row& r) { return jet::equal(r.p, p) && jet::equal(r.v, v); });
-        };
-        const auto classRow = find(kTOO, kClassValue);
-        if (classRow != rows.end() && find(kName, className) != rows.end()) return classRow->o;
-    }
-    return kNotAvailable;
-}
-
-QStringList Database::classNames() {
-    const QStringList classes = guarded([&] { return objectsWithValue(kClassValue); });
-    QStringList names;
-    QSet<QString> seenNames;
-    for (const QString& id : classes) {
-        const QList<Row> rows = rowsOf(id);
-        const bool isClass = std::any_of(rows.begin(), rows.end(), [](const Row& r) {
-            return jet::equal(r.p, kTOO) && jet::equal(r.v, kClassValue);
-        });
-        if (!isClass) continue;
-        for (const Row& r : rows)
-            if (jet::equal(r.p, kName) && !seenNames.contains(jet::fold(r.v))) {
-                seenNames.insert(jet::fold(r.v));
-                names << r.v;
-            }
-    }
-    std::sort(names.begin(), names.end(), jet::less);
-    return names;
-}
-
-bool Database::isTaken(const QString& id) {
+bool SqliteEngine::isTaken(const QString& id) {
     const QStringList spelt = spellings(id, kMaxSpellings);
     if (spelt.isEmpty()) return !rowsOf(id).isEmpty();
     SQLite::Statement& q = statement("SELECT O FROM DATA WHERE O COLLATE NOCASE " + oneOf(spelt.size()));
@@ -269,11 +235,11 @@ bool Database::isTaken(const QString& id) {
     return taken;
 }
 
-bool Database::exists(const QString& id) {
+bool SqliteEngine::exists(const QString& id) {
     return guarded([&] { return isTaken(id); });
 }
 
-qint64 Database::countObjects() {
+qint64 SqliteEngine::countObjects() {
     return guarded([&] {
         SQLite::Statement& all = statement("SELECT count(DISTINCT O COLLATE NOCASE) FROM DATA");
         all.executeStep();

@@ -16,11 +16,6 @@
 #include <optional>
 #include <stdexcept>
 
-namespace SQLite {
-class Database;
-class Statement;
-} // namespace SQLite
-
 namespace olv {
 
 // Reserved property names and values.
@@ -55,13 +50,17 @@ struct StoredRow {
     bool operator==(const StoredRow&) const = default;
 };
 
-// A failure to use the database file; says which file and why, in words for the user.
+// A failure to use the database; says which (a file's path, or the connection string of a server)
+// and why, in words for the user.
 class StoreError : public std::runtime_error {
 public:
     StoreError(const QString& file, const QString& reason);
     QString file() const { return m_file; }
     QString reason() const { return m_reason; }
     QString message() const;
+    // Another program holds the database; the command waits no longer.
+    static inline const QString kBusy = QStringLiteral("the database is locked by another program");
+    bool busy() const { return m_reason == kBusy; }
 
 private:
     QString m_file, m_reason;
@@ -98,113 +97,125 @@ public:
     void run(const std::function<bool(double)>& progress) const;
 
 private:
-    friend class Database;
+    friend class SqliteEngine;
     std::vector<std::string> m_statements;
     bool m_rebuildTrigrams = false;
     bool m_record = false;
 };
 
-// One command's open database. Throws StoreError when the file cannot be used.
+// A database of rows, whatever keeps it: an SQLite file today, a server shared by several people
+// later. Database is the handle the commands hold; an engine answers it. Every call that fails
+// throws StoreError naming the database, or Cancelled when keepGoing called it off.
+class Engine {
+public:
+    // What an engine can do beyond reading and writing rows.
+    struct Abilities {
+        bool indexUpkeep = false; // keeps search indexes beside DATA, which repair() may have to make
+        bool writable = false;    // false when the database may only be read
+    };
+    virtual ~Engine() = default;
+
+    virtual Abilities abilities() const = 0;
+    // The search indexes it lacks; nothing needed where there is no index upkeep.
+    virtual const IndexRepair& repair() const = 0;
+    virtual void setKeepGoing(KeepGoing keepGoing) = 0;
+
+    virtual QStringList findObjects(const QString& text, bool containing) = 0;
+    virtual QList<StoredRow> storedRowsOf(const QString& id) = 0;
+    virtual QStringList namesOf(const QStringList& ids) = 0;
+    virtual QList<QList<Row>> rowsOfEach(const QStringList& ids) = 0;
+    virtual QStringList propertyNamesOf(const QStringList& ids) = 0;
+    virtual bool exists(const QString& id) = 0;
+    virtual qint64 countObjects() = 0;
+
+    virtual bool replaceRow(const StoredRow& was, const Row& now) = 0;
+    virtual bool removeRow(const StoredRow& was) = 0;
+    virtual void appendAll(const QList<Row>& rows) = 0;
+    virtual qint64 addMissing(const QList<TypedRow>& rows, const std::function<bool(double)>& progress) = 0;
+    virtual QString createObject(Clock& clock,
+                                 const std::function<std::optional<QList<Row>>(const QString& id)>& rowsFor) = 0;
+};
+
+// One command's open database. Throws StoreError when it cannot be used.
 class Database {
 public:
     enum class Indexes {
         Repair, // make missing or stale search indexes at once
         Leave,  // use them only where they are sound; repair() says what is missing
     };
-    explicit Database(const QString& path, Indexes indexes = Indexes::Repair);
+    // connection names the database; a file's path is the form for an SQLite file, the only
+    // kind there is so far.
+    explicit Database(const QString& connection, Indexes indexes = Indexes::Repair);
     ~Database();
     Database(Database&&) noexcept;
     Database& operator=(Database&&) = delete;
 
-    const QString& path() const { return m_path; }
+    const QString& path() const { return m_connection; }
+    Engine::Abilities abilities() const { return m_engine->abilities(); }
     // What the search indexes need, for a window that makes them with progress and Cancel.
-    const IndexRepair& repair() const { return m_repair; }
+    const IndexRepair& repair() const { return m_engine->repair(); }
     // Long statements call keepGoing now and then; a false answer throws Cancelled.
-    void setKeepGoing(KeepGoing keepGoing);
+    void setKeepGoing(KeepGoing keepGoing) { m_engine->setKeepGoing(std::move(keepGoing)); }
 
     // Distinct objects holding a value equal to text (ignoring case), or containing it when
     // containing is set (text then acts as a Like pattern), in the order first stored.
-    QStringList findObjects(const QString& text, bool containing);
+    QStringList findObjects(const QString& text, bool containing) { return m_engine->findObjects(text, containing); }
     // Rows of one object in the order they were stored.
     QList<Row> rowsOf(const QString& id);
     // The first value of property of the object, or a null string when it has none.
     QString valueOf(const QString& id, const QString& property);
     // The first Name of each object, or a null string where it has none; one answer per id.
-    QStringList namesOf(const QStringList& ids);
+    QStringList namesOf(const QStringList& ids) { return m_engine->namesOf(ids); }
     // The rows of each object, one list per id as rowsOf gives it, read in a few statements
     // however many objects there are.
-    QList<QList<Row>> rowsOfEach(const QStringList& ids);
+    QList<QList<Row>> rowsOfEach(const QStringList& ids) { return m_engine->rowsOfEach(ids); }
     // The property names the objects' rows hold, each spelling once, in the order first stored;
     // read without holding the rows.
-    QStringList propertyNamesOf(const QStringList& ids);
+    QStringList propertyNamesOf(const QStringList& ids) { return m_engine->propertyNamesOf(ids); }
     QString GetPropertyValue(const QString& id, const QString& property); // "N/A" when none
     QString FindClassId(const QString& className);                        // "N/A" when none
-    bool exists(const QString& id);
+    bool exists(const QString& id) { return m_engine->exists(id); }
     // Names of all classes, each once, in case-insensitive text order.
     QStringList classNames();
-    qint64 countObjects();
+    qint64 countObjects() { return m_engine->countObjects(); }
 
     // The rows of one object, with their row numbers, in the order they were stored.
-    QList<StoredRow> storedRowsOf(const QString& id);
+    QList<StoredRow> storedRowsOf(const QString& id) { return m_engine->storedRowsOf(id); }
     // Replace or delete the row, provided it still holds what was read; false when another
     // program changed or removed it meanwhile (nothing is then written).
-    bool replaceRow(const StoredRow& was, const Row& now);
-    bool removeRow(const StoredRow& was);
+    bool replaceRow(const StoredRow& was, const Row& now) { return m_engine->replaceRow(was, now); }
+    bool removeRow(const StoredRow& was) { return m_engine->removeRow(was); }
 
     // Appends all rows or, on failure, none of them.
-    void appendAll(const QList<Row>& rows);
-    // Adds the rows the file lacks, matched as a multiset: a row given n times that the file
+    void appendAll(const QList<Row>& rows) { m_engine->appendAll(rows); }
+    // Adds the rows the database lacks, matched as a multiset: a row given n times that it
     // holds m times is added max(0, n - m) times. All or nothing; progress gets the share done
     // and answers false to call it off (Cancelled). Answers how many rows were added.
-    qint64 addMissing(const QList<TypedRow>& rows, const std::function<bool(double)>& progress = {});
+    qint64 addMissing(const QList<TypedRow>& rows, const std::function<bool(double)>& progress = {}) {
+        return m_engine->addMissing(rows, progress);
+    }
     // The same for rows of text.
     qint64 addMissing(const QList<Row>& rows, const std::function<bool(double)>& progress = {});
     void append(const QString& o, const QString& p, const QString& v) { appendAll({{o, p, v}}); }
     // Makes a new object in one write transaction: picks a free identifier, asks rowsFor for
-    // its rows (it may read the file, which nobody else can write meanwhile) and appends them.
-    // rowsFor answering nothing writes nothing; the identifier is then null.
+    // its rows (it may read the database, which nobody else can write meanwhile) and appends
+    // them. rowsFor answering nothing writes nothing; the identifier is then null.
     QString createObject(Clock& clock,
-                         const std::function<std::optional<QList<Row>>(const QString& id)>& rowsFor);
+                         const std::function<std::optional<QList<Row>>(const QString& id)>& rowsFor) {
+        return m_engine->createObject(clock, rowsFor);
+    }
 
 private:
-    template <class F> auto guarded(F&& f) -> decltype(f());
-    template <class F> auto writing(F&& f) -> decltype(f());
-    void checkSchema(Indexes indexes);
-    bool trigramsAgree();
-    // A prepared statement kept for this connection, reset and with no values bound.
-    SQLite::Statement& statement(const std::string& sql);
-    QStringList objectsWithValue(const QString& value);
-    QStringList objectsMatching(const QString& pattern);
-    bool mayHoldBlobs();
-    QStringList scanObjects(const std::string& where, const QStringList& values);
-    template <class Keep> QStringList narrowedObjects(const QStringList& runs, Keep&& keep);
-    // Walks the rows of the objects in a few statements, each selecting O and then columns, a
-    // statement's rows in the order stored; each gets a row and the places in ids of its object.
-    // Answers the places of each object with too many spellings to ask for, whose rows it skipped.
-    QList<QList<qsizetype>> eachRowOf(const QStringList& ids, const std::string& columns,
-                               const std::function<void(const QList<qsizetype>&, SQLite::Statement&)>& each);
-    bool isTaken(const QString& id);
-    // Inserts the rows in order, many to a statement: the trigram index writes out what it has
-    // gathered at the end of every statement, so one row per statement is several times slower.
-    // progress as for addMissing.
-    void insertAll(const QList<Row>& rows, const std::function<bool(double)>& progress = {});
-    void insertAll(const QList<TypedRow>& rows, const std::function<bool(double)>& progress = {});
-    // bind(statement, first parameter, row) binds one row's three values.
-    template <class Rows, class Bind>
-    void insertRows(const Rows& rows, Bind&& bind, const std::function<bool(double)>& progress);
-
-    QString m_path;
-    std::unique_ptr<SQLite::Database> m_db;
-    std::map<std::string, std::unique_ptr<SQLite::Statement>> m_statements;
-    KeepGoing m_keepGoing;
-    IndexRepair m_repair;
-    bool m_hasTrigrams = false;
-    bool m_hasNonAsciiIndex = false;
-    bool m_hasNonTextIndex = false;
-    int m_mayHoldBlobs = -1; // not yet looked at
+    QString m_connection;
+    std::unique_ptr<Engine> m_engine;
 };
 
-// DatabasePath, and the shared lookups that open and close the file for each call.
+// Every row of another Olv database as it holds them, read without writing to it (not even
+// indexes); progress as for addMissing.
+QList<TypedRow> readAllRows(const QString& connection, const std::function<bool(double)>& progress = {});
+
+// DatabasePath: the database in use, opened afresh for each command. The path is the database's
+// connection: for an SQLite file, its path.
 class Store {
 public:
     // Makes a file's search indexes, typically with progress shown; false when it did not.
@@ -218,8 +229,6 @@ public:
     // Opens the file in use. Missing search indexes are made first through the index maker;
     // when it declines, the file is searched by scanning for the rest of the run.
     Database open() const;
-    QString FindClassId(const QString& className) const;
-    QString GetPropertyValue(const QString& id, const QString& property) const;
 
     static QString defaultPath(); // ~/Olv/Olv.mdb
     // Makes the folder and an empty DATA table when the file is missing; never touches an

@@ -1,0 +1,113 @@
+// The handle the commands hold, over whichever engine keeps the rows, and what it answers
+// from the rows alone.
+
+#include "sqliteengine.h"
+
+#include <QDir>
+#include <algorithm>
+
+namespace olv {
+
+StoreError::StoreError(const QString& file, const QString& reason)
+    : std::runtime_error((file + QStringLiteral(": ") + reason).toStdString()), m_file(file),
+      m_reason(reason) {}
+
+QString StoreError::message() const {
+    return QStringLiteral("The database %1 cannot be used: %2.").arg(QDir::toNativeSeparators(m_file), m_reason);
+}
+
+bool isObjectId(const QString& value) { return value.startsWith(kObjectPrefix); }
+
+Database::Database(const QString& connection, Indexes indexes)
+    : m_connection(connection), m_engine(std::make_unique<SqliteEngine>(connection, indexes == Indexes::Repair)) {}
+
+Database::~Database() = default;
+Database::Database(Database&&) noexcept = default;
+
+QList<Row> Database::rowsOf(const QString& id) {
+    QList<Row> rows;
+    for (StoredRow& stored : storedRowsOf(id)) rows.push_back(std::move(stored.row));
+    return rows;
+}
+
+QString Database::valueOf(const QString& id, const QString& property) {
+    for (const Row& r : rowsOf(id))
+        if (jet::equal(r.p, property)) return r.v.isNull() ? QStringLiteral("") : r.v;
+    return QString();
+}
+
+QString Database::GetPropertyValue(const QString& id, const QString& property) {
+    const QString v = valueOf(id, property);
+    return v.isNull() ? kNotAvailable : v;
+}
+
+QString Database::FindClassId(const QString& className) {
+    // Objects holding the name as a value, first stored first: the first that is a class named so.
+    for (const QString& id : findObjects(className, false)) {
+        const QList<Row> rows = rowsOf(id);
+        const auto find = [&](const QString& p, const QString& v) {
+            return std::find_if(rows.begin(), rows.end(),
+                                [&](const Row& r) { return jet::equal(r.p, p) && jet::equal(r.v, v); });
+        };
+        const auto classRow = find(kTOO, kClassValue);
+        if (classRow != rows.end() && find(kName, className) != rows.end()) return classRow->o;
+    }
+    return kNotAvailable;
+}
+
+QStringList Database::classNames() {
+    const QStringList classes = findObjects(kClassValue, false);
+    QStringList names;
+    QSet<QString> seenNames;
+    for (const QString& id : classes) {
+        const QList<Row> rows = rowsOf(id);
+        const bool isClass = std::any_of(rows.begin(), rows.end(), [](const Row& r) {
+            return jet::equal(r.p, kTOO) && jet::equal(r.v, kClassValue);
+        });
+        if (!isClass) continue;
+        for (const Row& r : rows)
+            if (jet::equal(r.p, kName) && !seenNames.contains(jet::fold(r.v))) {
+                seenNames.insert(jet::fold(r.v));
+                names << r.v;
+            }
+    }
+    std::sort(names.begin(), names.end(), jet::less);
+    return names;
+}
+
+qint64 Database::addMissing(const QList<Row>& rows, const std::function<bool(double)>& progress) {
+    QList<TypedRow> typed;
+    typed.reserve(rows.size());
+    for (const Row& r : rows) typed.push_back({r.o, r.p, r.v});
+    return addMissing(typed, progress);
+}
+
+// --- The database in use -----------------------------------------------------------------------
+
+Database Store::open() const {
+    if (!m_indexMaker) return Database(m_path);
+    Database db(m_path, Database::Indexes::Leave);
+    const IndexRepair& repair = db.repair();
+    // An engine without index upkeep (a server minding its own) needs no repair.
+    if (!db.abilities().indexUpkeep || !repair.needed() || m_scanOnly.contains(m_path)) return db;
+    if (!repair.large()) {
+        try {
+            repair.run(nullptr);
+        } catch (const StoreError& e) {
+            if (e.busy()) throw;
+            m_scanOnly.insert(m_path);
+            return db;
+        }
+    } else if (!m_indexMaker(repair)) {
+        // Declined or called off: the file stays as it was and is searched by scanning.
+        m_scanOnly.insert(m_path);
+        return db;
+    }
+    return Database(m_path, Database::Indexes::Leave);
+}
+
+QString Store::defaultPath() { return QDir::homePath() + QStringLiteral("/Olv/Olv.mdb"); }
+
+void Store::createIfMissing(const QString& path) { SqliteEngine::createIfMissing(path); }
+
+} // namespace olv
