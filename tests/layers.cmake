@@ -1,0 +1,18 @@
+# Fails when a file outside src/store includes SQLite's or SQLiteCpp's headers: the commands and
+# the windows reach the rows through the store's Database only.
+file(GLOB_RECURSE sources "${SOURCE_DIR}/src/*.cpp" "${SOURCE_DIR}/src/*.h")
+set(offenders "")
+foreach(source ${sources})
+    if(source MATCHES "/src/store/")
+        continue()
+    endif()
+    file(STRINGS "${source}" includes REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"](SQLiteCpp/|sqlite3)")
+    if(includes)
+        file(RELATIVE_PATH name "${SOURCE_DIR}" "${source}")
+        list(APPEND offenders "${name}: ${includes}")
+    endif()
+endforeach()
+if(offenders)
+    list(JOIN offenders "\n" shown)
+    message(FATAL_ERROR "SQLite is the store's own business, but these include it:\n${shown}")
+endif()
