@@ -103,7 +103,7 @@ private slots:
         QVERIFY(d.grid()->isColumnHidden(0));
         QCOMPARE(d.widths(), d.designed());
         QCOMPARE(d.grid()->model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("P"));
-        QCOMPARE(d.h.ctx.editedObjectId, kLamp);
+        QCOMPARE(d.entry()->editedObjectId(), kLamp);
 
         // The second of the two identical rows gets the new value; the first keeps its own.
         d.editCell(2, 2, "crimson");

@@ -23,7 +23,6 @@ struct Context {
 
     QString currentObjectId; // set by node clicks; the image and note dialogs write for it
     QString ownerObjectId;   // handed to the new-object dialog
-    QString editedObjectId;  // the object of the data-entry window
 };
 
 } // namespace olv

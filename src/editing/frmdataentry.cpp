@@ -79,7 +79,6 @@ frmDataEntry::frmDataEntry(Context& context, QWidget* parent) : QWidget(parent),
 void frmDataEntry::Form_Load() {
     // A related object's key names its object after the first "|", as a node click reads it.
     m_editedObjectId = objectIdOf(m_ctx.clipboard->text());
-    m_ctx.editedObjectId = m_editedObjectId;
     refresh();
 }
 
