@@ -65,6 +65,12 @@ struct EntryDriver : MainWindowDriver {
         QTRY_VERIFY(!grid()->viewport()->isAncestorOf(QApplication::focusWidget())); // the editor closes
     }
     void pressButton(const char* name) { QTest::mouseClick(entry()->findChild<QPushButton*>(name), Qt::LeftButton); }
+    // Clicks "new property" and waits for its dialog; null when none came.
+    frmNewPV* openNewProperty() {
+        pressButton("cmdNewPV");
+        auto dialog = h.windows.find<frmNewPV>();
+        return dialog && QTest::qWaitForWindowActive(dialog) ? dialog : nullptr;
+    }
     QList<int> widths() const { return {grid()->columnWidth(0), grid()->columnWidth(1), grid()->columnWidth(2)}; }
     QList<int> designed() const { return {0, tw(2000), tw(5000)}; }
     // The text in the cell's open editor, or null when none is open.
@@ -160,9 +166,8 @@ private slots:
     void shouldAddRowsThroughTheNewPropertyDialogBelowItsButton() {
         EntryDriver d;
         d.open(kDesk);
-        d.pressButton("cmdNewPV");
-        auto dialog = d.h.windows.find<frmNewPV>();
-        QVERIFY(dialog && QTest::qWaitForWindowActive(dialog));
+        auto dialog = d.openNewProperty();
+        QVERIFY(dialog);
         QCOMPARE(dialog->windowTitle(), QStringLiteral("Olv - New property"));
         auto button = d.entry()->findChild<QPushButton*>("cmdNewPV");
         QCOMPARE(dialog->pos(), d.entry()->pos() + QPoint(button->x(), button->y() + button->height()));
@@ -187,9 +192,8 @@ private slots:
     void shouldAddTheNewPropertyWithEnter() {
         EntryDriver d;
         d.open(kDesk);
-        d.pressButton("cmdNewPV");
-        auto dialog = d.h.windows.find<frmNewPV>();
-        QVERIFY(dialog && QTest::qWaitForWindowActive(dialog));
+        auto dialog = d.openNewProperty();
+        QVERIFY(dialog);
         QVERIFY(dialog->findChild<QPushButton*>("cmdNewPV")->isDefault());
         d.typeKeys("size"); // over the selected hint
         d.press(Qt::Key_Tab);
