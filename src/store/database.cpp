@@ -24,13 +24,13 @@ Database::Database(const QString& connection, Indexes indexes)
 Database::~Database() = default;
 Database::Database(Database&&) noexcept = default;
 
-QList<Row> Database::rowsOf(const QString& id) {
+QList<Row> Engine::rowsOf(const QString& id) {
     QList<Row> rows;
     for (StoredRow& stored : storedRowsOf(id)) rows.push_back(std::move(stored.row));
     return rows;
 }
 
-QString Database::valueOf(const QString& id, const QString& property) {
+QString Engine::valueOf(const QString& id, const QString& property) {
     for (const Row& r : rowsOf(id))
         if (jet::equal(r.p, property)) return r.v.isNull() ? QStringLiteral("") : r.v;
     return QString();

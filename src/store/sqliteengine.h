@@ -49,8 +49,6 @@ private:
     void checkSchema(bool repairIndexes);
     // A prepared statement kept for this connection, reset and with no values bound.
     SQLite::Statement& statement(const std::string& sql);
-    QList<Row> rowsOf(const QString& id);
-    QString valueOf(const QString& id, const QString& property);
     QStringList objectsWithValue(const QString& value);
     QStringList objectsMatching(const QString& pattern);
     bool mayHoldBlobs();

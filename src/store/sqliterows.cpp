@@ -12,18 +12,6 @@ namespace olv {
 
 using namespace sqlite;
 
-QList<Row> SqliteEngine::rowsOf(const QString& id) {
-    QList<Row> rows;
-    for (StoredRow& stored : storedRowsOf(id)) rows.push_back(std::move(stored.row));
-    return rows;
-}
-
-QString SqliteEngine::valueOf(const QString& id, const QString& property) {
-    for (const Row& r : rowsOf(id))
-        if (jet::equal(r.p, property)) return r.v.isNull() ? QStringLiteral("") : r.v;
-    return QString();
-}
-
 QStringList SqliteEngine::namesOf(const QStringList& ids) {
     QStringList names;
     names.reserve(ids.size());

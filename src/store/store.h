@@ -122,6 +122,9 @@ public:
 
     virtual QStringList findObjects(const QString& text, bool containing) = 0;
     virtual QList<StoredRow> storedRowsOf(const QString& id) = 0;
+    // Read through storedRowsOf, the same way whatever the engine.
+    QList<Row> rowsOf(const QString& id);
+    QString valueOf(const QString& id, const QString& property);
     virtual QStringList namesOf(const QStringList& ids) = 0;
     virtual QList<QList<Row>> rowsOfEach(const QStringList& ids) = 0;
     virtual QStringList propertyNamesOf(const QStringList& ids) = 0;
@@ -161,9 +164,9 @@ public:
     // containing is set (text then acts as a Like pattern), in the order first stored.
     QStringList findObjects(const QString& text, bool containing) { return m_engine->findObjects(text, containing); }
     // Rows of one object in the order they were stored.
-    QList<Row> rowsOf(const QString& id);
+    QList<Row> rowsOf(const QString& id) { return m_engine->rowsOf(id); }
     // The first value of property of the object, or a null string when it has none.
-    QString valueOf(const QString& id, const QString& property);
+    QString valueOf(const QString& id, const QString& property) { return m_engine->valueOf(id, property); }
     // The first Name of each object, or a null string where it has none; one answer per id.
     QStringList namesOf(const QStringList& ids) { return m_engine->namesOf(ids); }
     // The rows of each object, one list per id as rowsOf gives it, read in a few statements
