@@ -6,6 +6,7 @@
 
 #include <SQLiteCpp/SQLiteCpp.h>
 #include <string>
+#include <utility>
 
 namespace olv::sqlite {
 
@@ -62,11 +63,14 @@ template <class F> auto SqliteEngine::writing(F&& f) -> decltype(f()) {
         // Immediate: the write lock is taken at the start, so a busy file is waited for (a
         // deferred transaction that finds the file busy when it first writes fails at once).
         SQLite::Transaction t(*m_db, SQLite::TransactionBehavior::IMMEDIATE);
+        const qint64 step = beginStep(Step::Kind::Do, std::exchange(m_nextStep, QString()));
         if constexpr (std::is_void_v<decltype(f())>) {
             f();
+            endStep(step);
             t.commit();
         } else {
             auto result = f();
+            endStep(step);
             t.commit();
             return result;
         }

@@ -40,6 +40,20 @@ public:
     QString createObject(Clock& clock,
                          const std::function<std::optional<QList<Row>>(const QString& id)>& rowsFor) override;
 
+    void nameNextStep(const QString& what) override { m_nextStep = what; }
+    std::optional<Step> stepToUndo() override;
+    std::optional<Step> stepToRedo() override;
+    void undo(const Step& step, const std::function<bool(double)>& progress) override;
+    void redo(const Step& step, const std::function<bool(double)>& progress) override;
+    QList<Change> historyOf(const QString& id) override;
+    QList<StoredRow> rowsAsOf(const QString& id, const QDateTime& at) override;
+    bool restoreValue(const Change& change, qint64 newestSeen) override;
+    bool removeObject(const QString& id, const QList<StoredRow>& shown) override;
+    QList<DeletedObject> recentlyDeleted() override;
+    bool restoreObject(const DeletedObject& object) override;
+    HistorySize historySize() override;
+    void forgetBefore(const QDateTime& at) override;
+
     // Makes the folder and an empty DATA table when the file is missing.
     static void createIfMissing(const QString& path);
 
@@ -47,6 +61,18 @@ private:
     template <class F> auto guarded(F&& f) -> decltype(f());
     template <class F> auto writing(F&& f) -> decltype(f());
     void checkSchema(bool repairIndexes);
+    // Makes the history's tables and triggers in a file that lacks them and may be written.
+    void checkHistory();
+    // Inside an open write transaction: what follows is kept as one step, until endStep, which
+    // drops the step again when it changed nothing. 0 where the file keeps no history.
+    qint64 beginStep(Step::Kind kind, const QString& what, qint64 target = 0);
+    void endStep(qint64 step);
+    // Applies the opposite of each change the step made, newest first, each only where the row
+    // is still as the step left it (else throws UndoConflict).
+    void takeBack(qint64 step, const std::function<bool(double)>& progress);
+    std::optional<Step> readStep(SQLite::Statement& q);
+    // Every record of the history about the object's rows, newest first.
+    template <class Each> void eachChangeOf(const QString& id, Each&& each);
     // A prepared statement kept for this connection, reset and with no values bound.
     SQLite::Statement& statement(const std::string& sql);
     QStringList objectsWithValue(const QString& value);
@@ -74,6 +100,8 @@ private:
     std::map<std::string, std::unique_ptr<SQLite::Statement>> m_statements;
     KeepGoing m_keepGoing;
     IndexRepair m_repair;
+    bool m_history = false;
+    QString m_nextStep;
     bool m_hasTrigrams = false;
     bool m_hasNonAsciiIndex = false;
     bool m_hasNonTextIndex = false;

@@ -74,13 +74,16 @@ SqliteEngine::SqliteEngine(const QString& path, bool repairIndexes) : m_path(pat
         // Never create: a missing or foreign file must stay untouched.
         m_db = std::make_unique<SQLite::Database>(path.toStdString(), SQLite::OPEN_READWRITE, 5000);
         checkSchema(repairIndexes);
+        checkHistory();
     });
 }
 
 SqliteEngine::~SqliteEngine() = default;
 
 Engine::Abilities SqliteEngine::abilities() const {
-    return {.indexUpkeep = true, .writable = sqlite3_db_readonly(m_db->getHandle(), "main") != 1};
+    return {.indexUpkeep = true,
+            .writable = sqlite3_db_readonly(m_db->getHandle(), "main") != 1,
+            .history = m_history};
 }
 
 void SqliteEngine::checkSchema(bool repairIndexes) {

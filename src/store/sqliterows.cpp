@@ -348,7 +348,9 @@ QString SqliteEngine::createObject(Clock& clock,
             const std::optional<QList<Row>> rows = rowsFor(candidate);
             outcome = Refused;
             if (!rows) return;
+            const qint64 step = beginStep(Step::Kind::Do, std::exchange(m_nextStep, QString()));
             insertAll(*rows);
+            endStep(step);
             t.commit();
             outcome = Made;
         });

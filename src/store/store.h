@@ -3,6 +3,7 @@
 // does its work through one Database and closes it again; nothing is kept between commands.
 
 #include "clock.h"
+#include "history.h"
 #include "jet.h"
 
 #include <QList>
@@ -112,6 +113,7 @@ public:
     struct Abilities {
         bool indexUpkeep = false; // keeps search indexes beside DATA, which repair() may have to make
         bool writable = false;    // false when the database may only be read
+        bool history = false;     // keeps every change to its rows, which Undo can take back
     };
     virtual ~Engine() = default;
 
@@ -137,6 +139,21 @@ public:
     virtual qint64 addMissing(const QList<TypedRow>& rows, const std::function<bool(double)>& progress) = 0;
     virtual QString createObject(Clock& clock,
                                  const std::function<std::optional<QList<Row>>(const QString& id)>& rowsFor) = 0;
+
+    // The history (see Database).
+    virtual void nameNextStep(const QString& what) = 0;
+    virtual std::optional<Step> stepToUndo() = 0;
+    virtual std::optional<Step> stepToRedo() = 0;
+    virtual void undo(const Step& step, const std::function<bool(double)>& progress) = 0;
+    virtual void redo(const Step& step, const std::function<bool(double)>& progress) = 0;
+    virtual QList<Change> historyOf(const QString& id) = 0;
+    virtual QList<StoredRow> rowsAsOf(const QString& id, const QDateTime& at) = 0;
+    virtual bool restoreValue(const Change& change, qint64 newestSeen) = 0;
+    virtual bool removeObject(const QString& id, const QList<StoredRow>& shown) = 0;
+    virtual QList<DeletedObject> recentlyDeleted() = 0;
+    virtual bool restoreObject(const DeletedObject& object) = 0;
+    virtual HistorySize historySize() = 0;
+    virtual void forgetBefore(const QDateTime& at) = 0;
 };
 
 // One command's open database. Throws StoreError when it cannot be used.
@@ -207,6 +224,42 @@ public:
                          const std::function<std::optional<QList<Row>>(const QString& id)>& rowsFor) {
         return m_engine->createObject(clock, rowsFor);
     }
+
+    // --- The history ---------------------------------------------------------------------------
+    // Every write is one step of the history; this names the next one ("edit of colour"), which
+    // Undo then shows. A write left unnamed is kept as "change".
+    Database& step(const QString& what) {
+        m_engine->nameNextStep(what);
+        return *this;
+    }
+    // The newest step done in Olv and not taken back, and the step Redo would do again (only
+    // until a new step is done).
+    std::optional<Step> stepToUndo() { return m_engine->stepToUndo(); }
+    std::optional<Step> stepToRedo() { return m_engine->stepToRedo(); }
+    // Takes the step back, or does it again, in one transaction, as a step of its own. Throws
+    // UndoConflict, changing nothing, when a row it would restore was changed after it, or when
+    // the step is no longer the one to undo (or redo). progress as for addMissing.
+    void undo(const Step& step, const std::function<bool(double)>& progress = {}) { m_engine->undo(step, progress); }
+    void redo(const Step& step, const std::function<bool(double)>& progress = {}) { m_engine->redo(step, progress); }
+    // Every change to the object's rows, newest first: rows it holds, or held before a change
+    // took them to another object.
+    QList<Change> historyOf(const QString& id) { return m_engine->historyOf(id); }
+    // The object's rows as they stood at the time, by what the history knows.
+    QList<StoredRow> rowsAsOf(const QString& id, const QDateTime& at) { return m_engine->rowsAsOf(id, at); }
+    // Brings the row a change altered or removed back to what it held before the change, as a
+    // step of its own; false, changing nothing, when any change to the object came after
+    // newestSeen (the newest change the user was shown).
+    bool restoreValue(const Change& change, qint64 newestSeen) { return m_engine->restoreValue(change, newestSeen); }
+    // Deletes every row of the object, provided it holds just the rows shown; false otherwise.
+    bool removeObject(const QString& id, const QList<StoredRow>& shown) { return m_engine->removeObject(id, shown); }
+    // Objects that lost all their rows, by whatever means, the most recent first.
+    QList<DeletedObject> recentlyDeleted() { return m_engine->recentlyDeleted(); }
+    // Brings back every row the object lost, as they were held; false when it has rows again.
+    bool restoreObject(const DeletedObject& object) { return m_engine->restoreObject(object); }
+    HistorySize historySize() { return m_engine->historySize(); }
+    // Forgets the steps and changes made before the time: they can no longer be undone or looked
+    // at. The one thing that cannot be taken back.
+    void forgetBefore(const QDateTime& at) { m_engine->forgetBefore(at); }
 
 private:
     QString m_connection;

@@ -1,0 +1,511 @@
+// The history of every row: triggers keep each change in DATA_HISTORY, whoever makes it, and the
+// steps Olv's commands take in DATA_STEPS. Undo, redo and the recently deleted are read from them.
+//
+// Triggers are plain SQL, so the stock sqlite3 shell keeps reading and writing the file and its
+// writes are kept too (with no step). Olv names the step its write belongs to in DATA_STEP_NOW,
+// which holds a row only inside Olv's own write transactions.
+
+#include "sqlitecommon.h"
+
+#include <QFileInfo>
+#include <QHash>
+#include <QMap>
+#include <QSet>
+#include <QTimeZone>
+#include <sqlite3.h>
+#include <algorithm>
+
+namespace olv {
+
+using namespace sqlite;
+
+namespace {
+
+const char* const kNow = "strftime('%Y-%m-%d %H:%M:%f', 'now')";
+
+// The history's tables, indexes and triggers, in the order they are made; each name is checked
+// on open.
+struct Part {
+    const char* name;
+    std::string sql;
+};
+const std::vector<Part>& historyParts() {
+    static const std::vector<Part> parts = [] {
+        const std::string now = kNow;
+        const std::string step = "(SELECT STEP FROM DATA_STEP_NOW)";
+        return std::vector<Part>{
+            {"DATA_STEPS",
+             "CREATE TABLE IF NOT EXISTS DATA_STEPS (STEP INTEGER PRIMARY KEY, WHAT TEXT NOT NULL, "
+             "KIND TEXT NOT NULL, TARGET INTEGER, UNDONE_BY INTEGER, AT TEXT NOT NULL, WHO TEXT)"},
+            // Values are kept as held (no column type), so NULLs, numbers and bytes come back as they were.
+            {"DATA_HISTORY",
+             "CREATE TABLE IF NOT EXISTS DATA_HISTORY (SEQ INTEGER PRIMARY KEY, STEP INTEGER, AT TEXT NOT NULL, "
+             "ROW INTEGER NOT NULL, KIND TEXT NOT NULL, OLD_O, OLD_P, OLD_V, NEW_O, NEW_P, NEW_V)"},
+            {"DATA_STEP_NOW", "CREATE TABLE IF NOT EXISTS DATA_STEP_NOW (STEP INTEGER)"},
+            {"DATA_HISTORY_STEP",
+             "CREATE INDEX IF NOT EXISTS DATA_HISTORY_STEP ON DATA_HISTORY(STEP) WHERE STEP IS NOT NULL"},
+            {"DATA_HISTORY_NEW_O", "CREATE INDEX IF NOT EXISTS DATA_HISTORY_NEW_O ON DATA_HISTORY(NEW_O COLLATE NOCASE)"},
+            // Rows that left an object: deleted, or moved to another.
+            {"DATA_HISTORY_OLD_O",
+             "CREATE INDEX IF NOT EXISTS DATA_HISTORY_OLD_O ON DATA_HISTORY(OLD_O COLLATE NOCASE) "
+             "WHERE OLD_O IS NOT NULL AND OLD_O IS NOT NEW_O"},
+            {"DATA_HISTORY_AI",
+             "CREATE TRIGGER IF NOT EXISTS DATA_HISTORY_AI AFTER INSERT ON DATA BEGIN "
+             "INSERT INTO DATA_HISTORY (STEP, AT, ROW, KIND, NEW_O, NEW_P, NEW_V) VALUES (" +
+                 step + ", " + now + ", new.rowid, 'insert', new.O, new.P, new.V); END"},
+            {"DATA_HISTORY_AU",
+             "CREATE TRIGGER IF NOT EXISTS DATA_HISTORY_AU AFTER UPDATE ON DATA "
+             "WHEN old.O IS NOT new.O OR old.P IS NOT new.P OR old.V IS NOT new.V BEGIN "
+             "INSERT INTO DATA_HISTORY (STEP, AT, ROW, KIND, OLD_O, OLD_P, OLD_V, NEW_O, NEW_P, NEW_V) VALUES (" +
+                 step + ", " + now + ", new.rowid, 'update', old.O, old.P, old.V, new.O, new.P, new.V); END"},
+            {"DATA_HISTORY_AD",
+             "CREATE TRIGGER IF NOT EXISTS DATA_HISTORY_AD AFTER DELETE ON DATA BEGIN "
+             "INSERT INTO DATA_HISTORY (STEP, AT, ROW, KIND, OLD_O, OLD_P, OLD_V) VALUES (" +
+                 step + ", " + now + ", old.rowid, 'delete', old.O, old.P, old.V); END"},
+        };
+    }();
+    return parts;
+}
+
+QDateTime timeOf(const SQLite::Column& c) {
+    QDateTime at = QDateTime::fromString(text(c), QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
+    at.setTimeSpec(Qt::UTC);
+    return at;
+}
+
+std::string timeText(const QDateTime& at) {
+    return at.toUTC().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")).toStdString();
+}
+
+Step::Kind stepKind(const QString& kind) {
+    if (kind == QLatin1String("undo")) return Step::Kind::Undo;
+    if (kind == QLatin1String("redo")) return Step::Kind::Redo;
+    return Step::Kind::Do;
+}
+
+const char* kindName(Step::Kind kind) {
+    switch (kind) {
+    case Step::Kind::Undo: return "undo";
+    case Step::Kind::Redo: return "redo";
+    case Step::Kind::Do: break;
+    }
+    return "do";
+}
+
+QString account() {
+    const QString user = qEnvironmentVariable("USER");
+    return user.isEmpty() ? qEnvironmentVariable("LOGNAME") : user;
+}
+
+// Inverting one record of the history, each only where the row is as the record left it. ?1 is
+// the record, ?2 its row. Rows are compared as held, so a number the step stored is no match for
+// text someone typed over it.
+const char* const kAsLeft = "EXISTS (SELECT 1 FROM DATA_HISTORY h WHERE h.SEQ = ?1 AND DATA.O IS h.NEW_O "
+                            "AND DATA.P IS h.NEW_P AND DATA.V IS h.NEW_V)";
+// A row brought back keeps its number unless another row has it now.
+const char* const kPutBack =
+    "INSERT INTO DATA (rowid, O, P, V) SELECT CASE WHEN EXISTS (SELECT 1 FROM DATA WHERE rowid = h.ROW) "
+    "THEN NULL ELSE h.ROW END, h.OLD_O, h.OLD_P, h.OLD_V FROM DATA_HISTORY h WHERE h.SEQ = ?1";
+
+} // namespace
+
+// --- Keeping it ---------------------------------------------------------------------------------
+
+void SqliteEngine::checkHistory() {
+    QSet<QString> present;
+    {
+        SQLite::Statement q(*m_db, "SELECT name FROM sqlite_master");
+        while (q.executeStep()) present << text(q.getColumn(0)).toUpper();
+    }
+    const auto& parts = historyParts();
+    m_history = std::all_of(parts.begin(), parts.end(),
+                            [&](const Part& p) { return present.contains(QString::fromLatin1(p.name)); });
+    // A file we may not write to stays as it is; it shows what history it has.
+    if (m_history || sqlite3_db_readonly(m_db->getHandle(), "main") == 1) return;
+    try {
+        SQLite::Transaction t(*m_db, SQLite::TransactionBehavior::IMMEDIATE);
+        // Where the search indexes were found in step with this schema, they stay so: the
+        // history changes nothing they index.
+        const auto version = [&] {
+            SQLite::Statement q(*m_db, "PRAGMA schema_version");
+            q.executeStep();
+            return q.getColumn(0).getInt();
+        };
+        const int before = version();
+        for (const Part& p : parts) m_db->exec(p.sql);
+        if (present.contains(QStringLiteral("DATA_HELPERS"))) {
+            SQLite::Statement q(*m_db, "UPDATE DATA_HELPERS SET SCHEMA_VERSION = ?1 WHERE SCHEMA_VERSION = ?2");
+            q.bind(1, version());
+            q.bind(2, before);
+            q.exec();
+        }
+        t.commit();
+        m_history = true;
+    } catch (const SQLite::Exception& e) {
+        // Busy: the command waits no longer. Anything else (a full disk, say) only means this
+        // command's changes are not kept; the next open tries again.
+        if ((e.getErrorCode() & 0xff) == SQLITE_BUSY) throw;
+    }
+}
+
+qint64 SqliteEngine::beginStep(Step::Kind kind, const QString& what, qint64 target) {
+    if (!m_history) return 0;
+    SQLite::Statement& q = statement(std::string("INSERT INTO DATA_STEPS (WHAT, KIND, TARGET, AT, WHO) VALUES (?1, ?2, ?3, ") +
+                                     kNow + ", ?4)");
+    q.bind(1, (what.isEmpty() ? QStringLiteral("change") : what).toStdString());
+    q.bind(2, kindName(kind));
+    if (target) q.bind(3, static_cast<int64_t>(target));
+    q.bind(4, account().toStdString());
+    q.exec();
+    const qint64 step = m_db->getLastInsertRowid();
+    m_db->exec("DELETE FROM DATA_STEP_NOW");
+    SQLite::Statement& now = statement("INSERT INTO DATA_STEP_NOW (STEP) VALUES (?1)");
+    now.bind(1, static_cast<int64_t>(step));
+    now.exec();
+    return step;
+}
+
+void SqliteEngine::endStep(qint64 step) {
+    if (!step) return;
+    m_db->exec("DELETE FROM DATA_STEP_NOW");
+    // A write that changed nothing (a row found changed, say) is no step to undo.
+    SQLite::Statement& q = statement(
+        "DELETE FROM DATA_STEPS WHERE STEP = ?1 AND NOT EXISTS (SELECT 1 FROM DATA_HISTORY WHERE STEP = ?1)");
+    q.bind(1, static_cast<int64_t>(step));
+    q.exec();
+}
+
+// --- Undo and redo ------------------------------------------------------------------------------
+
+std::optional<Step> SqliteEngine::readStep(SQLite::Statement& q) {
+    std::optional<Step> step;
+    if (q.executeStep())
+        step = Step{q.getColumn(0).getInt64(), text(q.getColumn(1)), stepKind(text(q.getColumn(2))),
+                    timeOf(q.getColumn(3)), text(q.getColumn(4))};
+    q.tryReset();
+    return step;
+}
+
+std::optional<Step> SqliteEngine::stepToUndo() {
+    if (!m_history) return std::nullopt;
+    return guarded([&] {
+        return readStep(statement("SELECT STEP, WHAT, KIND, AT, WHO FROM DATA_STEPS WHERE KIND = 'do' "
+                                  "AND UNDONE_BY IS NULL ORDER BY STEP DESC LIMIT 1"));
+    });
+}
+
+std::optional<Step> SqliteEngine::stepToRedo() {
+    if (!m_history) return std::nullopt;
+    return guarded([&] {
+        // The step undone last, while no new step was done after its undo.
+        return readStep(statement(
+            "SELECT STEP, WHAT, KIND, AT, WHO FROM DATA_STEPS s WHERE KIND = 'do' AND UNDONE_BY IS NOT NULL "
+            "AND NOT EXISTS (SELECT 1 FROM DATA_STEPS d WHERE d.KIND = 'do' AND d.STEP > s.UNDONE_BY) "
+            "ORDER BY UNDONE_BY DESC LIMIT 1"));
+    });
+}
+
+void SqliteEngine::takeBack(qint64 step, const std::function<bool(double)>& progress) {
+    struct Record {
+        qint64 seq, row;
+        QString kind, o, p;
+    };
+    QList<Record> records;
+    {
+        SQLite::Statement& q = statement("SELECT SEQ, ROW, KIND, CAST(NEW_O AS TEXT), CAST(NEW_P AS TEXT) "
+                                         "FROM DATA_HISTORY WHERE STEP = ?1 ORDER BY SEQ DESC");
+        q.bind(1, static_cast<int64_t>(step));
+        while (q.executeStep())
+            records.push_back({q.getColumn(0).getInt64(), q.getColumn(1).getInt64(), text(q.getColumn(2)),
+                               text(q.getColumn(3)), text(q.getColumn(4))});
+        q.tryReset();
+    }
+    for (qsizetype i = 0; i < records.size(); ++i) {
+        if (progress && i % 500 == 0 && !progress(double(i) / double(records.size()))) throw Cancelled();
+        const Record& r = records[i];
+        SQLite::Statement& q =
+            r.kind == QLatin1String("insert")
+                ? statement(std::string("DELETE FROM DATA WHERE rowid = ?2 AND ") + kAsLeft)
+            : r.kind == QLatin1String("update")
+                ? statement(std::string("UPDATE DATA SET (O, P, V) = (SELECT OLD_O, OLD_P, OLD_V FROM DATA_HISTORY "
+                                        "WHERE SEQ = ?1) WHERE rowid = ?2 AND ") +
+                            kAsLeft)
+                : statement(kPutBack);
+        q.bind(1, static_cast<int64_t>(r.seq));
+        if (r.kind != QLatin1String("delete")) q.bind(2, static_cast<int64_t>(r.row));
+        if (q.exec() != 1) throw UndoConflict(UndoConflict::Why::RowChanged, r.o, r.p);
+    }
+    if (progress && !progress(1.0)) throw Cancelled();
+}
+
+void SqliteEngine::undo(const Step& step, const std::function<bool(double)>& progress) {
+    guarded([&] {
+        SQLite::Transaction t(*m_db, SQLite::TransactionBehavior::IMMEDIATE);
+        const std::optional<Step> current = stepToUndo();
+        if (!current || current->id != step.id) throw UndoConflict(UndoConflict::Why::StepGone);
+        // What the step last did: the step itself, or the latest redo of it.
+        SQLite::Statement& last =
+            statement("SELECT max(STEP) FROM DATA_STEPS WHERE STEP = ?1 OR (KIND = 'redo' AND TARGET = ?1)");
+        last.bind(1, static_cast<int64_t>(step.id));
+        last.executeStep();
+        const qint64 source = last.getColumn(0).getInt64();
+        last.tryReset();
+        const qint64 undoing = beginStep(Step::Kind::Undo, current->what, step.id);
+        takeBack(source, progress);
+        endStep(undoing);
+        SQLite::Statement& mark = statement("UPDATE DATA_STEPS SET UNDONE_BY = ?2 WHERE STEP = ?1");
+        mark.bind(1, static_cast<int64_t>(step.id));
+        mark.bind(2, static_cast<int64_t>(undoing));
+        mark.exec();
+        t.commit();
+    });
+}
+
+void SqliteEngine::redo(const Step& step, const std::function<bool(double)>& progress) {
+    guarded([&] {
+        SQLite::Transaction t(*m_db, SQLite::TransactionBehavior::IMMEDIATE);
+        const std::optional<Step> current = stepToRedo();
+        if (!current || current->id != step.id) throw UndoConflict(UndoConflict::Why::StepGone);
+        SQLite::Statement& undone = statement("SELECT UNDONE_BY FROM DATA_STEPS WHERE STEP = ?1");
+        undone.bind(1, static_cast<int64_t>(step.id));
+        undone.executeStep();
+        const qint64 source = undone.getColumn(0).getInt64();
+        undone.tryReset();
+        const qint64 redoing = beginStep(Step::Kind::Redo, current->what, step.id);
+        takeBack(source, progress);
+        endStep(redoing);
+        SQLite::Statement& mark = statement("UPDATE DATA_STEPS SET UNDONE_BY = NULL WHERE STEP = ?1");
+        mark.bind(1, static_cast<int64_t>(step.id));
+        mark.exec();
+        t.commit();
+    });
+}
+
+// --- Looking back -------------------------------------------------------------------------------
+
+template <class Each> void SqliteEngine::eachChangeOf(const QString& id, Each&& each) {
+    const QStringList spelt = spellings(id, kMaxSpellings);
+    // Too many spellings to ask for: every record is looked at.
+    const std::string where =
+        spelt.isEmpty() ? std::string("1")
+                        : "h.SEQ IN (SELECT SEQ FROM DATA_HISTORY WHERE NEW_O COLLATE NOCASE " + oneOf(spelt.size()) +
+                              " UNION ALL SELECT SEQ FROM DATA_HISTORY WHERE OLD_O IS NOT NULL AND OLD_O IS NOT "
+                              "NEW_O AND OLD_O COLLATE NOCASE " +
+                              oneOf(spelt.size()) + ")";
+    SQLite::Statement& q = statement(
+        "SELECT h.SEQ, h.AT, h.KIND, h.ROW, CAST(h.OLD_O AS TEXT), CAST(h.OLD_P AS TEXT), CAST(h.OLD_V AS TEXT), "
+        "CAST(h.NEW_O AS TEXT), CAST(h.NEW_P AS TEXT), CAST(h.NEW_V AS TEXT), h.STEP, s.WHAT, s.KIND, s.WHO "
+        "FROM DATA_HISTORY h LEFT JOIN DATA_STEPS s ON s.STEP = h.STEP WHERE " +
+        where + " ORDER BY h.SEQ DESC");
+    bindAll(q, spelt);
+    bindAll(q, spelt, int(spelt.size()) + 1);
+    while (q.executeStep()) {
+        Change c;
+        c.seq = q.getColumn(0).getInt64();
+        c.at = timeOf(q.getColumn(1));
+        const QString kind = text(q.getColumn(2));
+        c.kind = kind == QLatin1String("insert")   ? Change::Kind::Added
+                 : kind == QLatin1String("delete") ? Change::Kind::Removed
+                                                   : Change::Kind::Changed;
+        c.rowid = q.getColumn(3).getInt64();
+        c.beforeO = text(q.getColumn(4));
+        c.beforeP = text(q.getColumn(5));
+        c.beforeV = text(q.getColumn(6));
+        c.afterO = text(q.getColumn(7));
+        c.afterP = text(q.getColumn(8));
+        c.afterV = text(q.getColumn(9));
+        if (!q.getColumn(10).isNull()) {
+            c.step = q.getColumn(10).getInt64();
+            const QString what = text(q.getColumn(11));
+            const Step::Kind stepKindOf = stepKind(text(q.getColumn(12)));
+            c.stepWhat = stepKindOf == Step::Kind::Undo   ? QStringLiteral("undo of ") + what
+                         : stepKindOf == Step::Kind::Redo ? QStringLiteral("redo of ") + what
+                                                          : what;
+            c.who = text(q.getColumn(13));
+        }
+        const bool before = c.kind != Change::Kind::Added && jet::equal(c.beforeO, id);
+        const bool after = c.kind != Change::Kind::Removed && jet::equal(c.afterO, id);
+        if ((before || after) && !each(c)) break;
+    }
+    q.tryReset();
+}
+
+QList<Change> SqliteEngine::historyOf(const QString& id) {
+    QList<Change> changes;
+    if (!m_history) return changes;
+    guarded([&] {
+        eachChangeOf(id, [&](Change& c) {
+            changes.push_back(std::move(c));
+            return true;
+        });
+    });
+    return changes;
+}
+
+QList<StoredRow> SqliteEngine::rowsAsOf(const QString& id, const QDateTime& at) {
+    QMap<qint64, Row> rows;
+    for (const StoredRow& r : storedRowsOf(id)) rows.insert(r.rowid, r.row);
+    if (m_history) {
+        guarded([&] {
+            // Back from now, undoing in memory each change made after the time.
+            eachChangeOf(id, [&](const Change& c) {
+                if (c.at <= at) return false;
+                if (c.kind != Change::Kind::Removed && jet::equal(c.afterO, id)) rows.remove(c.rowid);
+                if (c.kind != Change::Kind::Added && jet::equal(c.beforeO, id))
+                    rows.insert(c.rowid, {c.beforeO, c.beforeP, c.beforeV});
+                return true;
+            });
+        });
+    }
+    QList<StoredRow> result;
+    for (auto it = rows.cbegin(); it != rows.cend(); ++it) result.push_back({it.key(), it.value()});
+    return result;
+}
+
+// --- Restoring and deleting ---------------------------------------------------------------------
+
+bool SqliteEngine::restoreValue(const Change& change, qint64 newestSeen) {
+    if (!m_history || change.kind == Change::Kind::Added) return false;
+    return writing([&] {
+        bool newer = false;
+        eachChangeOf(change.beforeO, [&](const Change& c) {
+            newer = c.seq > newestSeen;
+            return false; // the newest is enough
+        });
+        if (newer) return false;
+        if (change.kind == Change::Kind::Changed) {
+            // The row itself, where it still belongs to the object; else the value comes back
+            // as a row of its own.
+            SQLite::Statement& q = statement(
+                "UPDATE DATA SET (O, P, V) = (SELECT OLD_O, OLD_P, OLD_V FROM DATA_HISTORY WHERE SEQ = ?1) "
+                "WHERE rowid = ?2 AND O COLLATE NOCASE = (SELECT OLD_O FROM DATA_HISTORY WHERE SEQ = ?1)");
+            q.bind(1, static_cast<int64_t>(change.seq));
+            q.bind(2, static_cast<int64_t>(change.rowid));
+            if (q.exec() == 1) return true;
+        }
+        SQLite::Statement& q = statement(kPutBack);
+        q.bind(1, static_cast<int64_t>(change.seq));
+        return q.exec() == 1;
+    });
+}
+
+bool SqliteEngine::removeObject(const QString& id, const QList<StoredRow>& shown) {
+    return writing([&] {
+        if (storedRowsOf(id) != shown) return false;
+        SQLite::Statement& q = statement("DELETE FROM DATA WHERE rowid = ?1");
+        for (const StoredRow& r : shown) {
+            q.bind(1, static_cast<int64_t>(r.rowid));
+            q.exec();
+            q.reset();
+        }
+        return true;
+    });
+}
+
+QList<DeletedObject> SqliteEngine::recentlyDeleted() {
+    QList<DeletedObject> objects;
+    if (!m_history) return objects;
+    guarded([&] {
+        // Objects that ever lost a row, the latest loss first.
+        QStringList candidates;
+        {
+            SQLite::Statement& q = statement(
+                "SELECT CAST(OLD_O AS TEXT), max(SEQ) AS LAST FROM DATA_HISTORY WHERE OLD_O IS NOT NULL AND "
+                "OLD_O IS NOT NEW_O GROUP BY OLD_O COLLATE NOCASE ORDER BY LAST DESC");
+            while (q.executeStep()) candidates << text(q.getColumn(0));
+            q.tryReset();
+        }
+        for (const QString& id : candidates) {
+            if (exists(id)) continue;
+            DeletedObject object;
+            object.id = id;
+            QMap<qint64, std::pair<Row, qint64>> lost; // row -> what it held, and its record
+            eachChangeOf(id, [&](const Change& c) {
+                const bool added = c.kind != Change::Kind::Removed && jet::equal(c.afterO, id) &&
+                                   (c.kind == Change::Kind::Added || !jet::equal(c.beforeO, id));
+                if (added) return false; // it had rows again from here on
+                if (!object.at.isValid()) {
+                    object.at = c.at;
+                    object.madeBy = c.stepWhat;
+                }
+                if (c.kind == Change::Kind::Removed || !jet::equal(c.afterO, id))
+                    lost.insert(c.rowid, {{c.beforeO, c.beforeP, c.beforeV}, c.seq});
+                return true;
+            });
+            for (auto it = lost.cbegin(); it != lost.cend(); ++it) {
+                object.rows.push_back(it->first);
+                object.changes.push_back(it->second);
+            }
+            if (!object.rows.isEmpty()) objects.push_back(std::move(object));
+        }
+    });
+    return objects;
+}
+
+bool SqliteEngine::restoreObject(const DeletedObject& object) {
+    if (!m_history) return false;
+    return writing([&] {
+        if (exists(object.id)) return false;
+        SQLite::Statement& q = statement(kPutBack);
+        for (const qint64 seq : object.changes) {
+            q.bind(1, static_cast<int64_t>(seq));
+            // A record forgotten meanwhile: the object cannot be brought back whole.
+            if (q.exec() != 1) throw UndoConflict(UndoConflict::Why::StepGone);
+            q.reset();
+        }
+        return true;
+    });
+}
+
+// --- Its size -----------------------------------------------------------------------------------
+
+HistorySize SqliteEngine::historySize() {
+    HistorySize size;
+    if (!m_history) return size;
+    return guarded([&] {
+        SQLite::Statement& q = statement("SELECT count(*), min(AT) FROM DATA_HISTORY");
+        q.executeStep();
+        size.changes = q.getColumn(0).getInt64();
+        if (!q.getColumn(1).isNull()) size.oldest = timeOf(q.getColumn(1));
+        q.tryReset();
+        SQLite::Statement& steps = statement("SELECT count(*) FROM DATA_STEPS");
+        steps.executeStep();
+        size.steps = steps.getColumn(0).getInt64();
+        steps.tryReset();
+        try {
+            SQLite::Statement& bytes = statement(
+                "SELECT sum(pgsize) FROM dbstat WHERE name IN ('DATA_HISTORY', 'DATA_STEPS', 'DATA_STEP_NOW', "
+                "'DATA_HISTORY_STEP', 'DATA_HISTORY_NEW_O', 'DATA_HISTORY_OLD_O')");
+            bytes.executeStep();
+            size.bytes = bytes.getColumn(0).getInt64();
+            bytes.tryReset();
+        } catch (const SQLite::Exception&) {
+            // An SQLite without the page statistics: the rows' own size, roughly.
+            SQLite::Statement& rough = statement(
+                "SELECT sum(40 + length(CAST(OLD_O AS BLOB)) + length(CAST(OLD_P AS BLOB)) + length(CAST(OLD_V AS BLOB)) + "
+                "length(CAST(NEW_O AS BLOB)) + length(CAST(NEW_P AS BLOB)) + length(CAST(NEW_V AS BLOB))) FROM DATA_HISTORY");
+            rough.executeStep();
+            size.bytes = rough.getColumn(0).getInt64();
+            rough.tryReset();
+        }
+        return size;
+    });
+}
+
+void SqliteEngine::forgetBefore(const QDateTime& at) {
+    if (!m_history) return;
+    guarded([&] {
+        SQLite::Transaction t(*m_db, SQLite::TransactionBehavior::IMMEDIATE);
+        // Whole steps go, so that no step is left half known.
+        SQLite::Statement changes(*m_db, "DELETE FROM DATA_HISTORY WHERE STEP IN (SELECT STEP FROM DATA_STEPS WHERE AT < ?1) "
+                                         "OR (STEP IS NULL AND AT < ?1)");
+        changes.bind(1, timeText(at));
+        changes.exec();
+        SQLite::Statement steps(*m_db, "DELETE FROM DATA_STEPS WHERE AT < ?1");
+        steps.bind(1, timeText(at));
+        steps.exec();
+        t.commit();
+    });
+}
+
+} // namespace olv
