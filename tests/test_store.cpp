@@ -359,6 +359,7 @@ private slots:
             }
             t.commit();
         }
+        Database(m_path, Database::Indexes::Leave); // adds the history, which is quick, and no index
         const QByteArray before = bytesOf(m_path);
         Store store(m_path);
         QList<double> shares;

@@ -18,16 +18,19 @@ QList<StoredRow> DataEntryCommands::rows(const QString& id) {
 
 DataEntryCommands::Outcome DataEntryCommands::change(const StoredRow& shown, const QString& property,
                                                      const QString& value) {
-    return m_store.open().replaceRow(shown, {shown.row.o, property, value}) ? Outcome::Done : Outcome::Changed;
+    return m_store.open().step(QStringLiteral("edit of ") + shown.row.p).replaceRow(shown, {shown.row.o, property, value})
+               ? Outcome::Done
+               : Outcome::Changed;
 }
 
 DataEntryCommands::Outcome DataEntryCommands::remove(const StoredRow& shown) {
-    return m_store.open().removeRow(shown) ? Outcome::Done : Outcome::Changed;
+    return m_store.open().step(QStringLiteral("delete of ") + shown.row.p).removeRow(shown) ? Outcome::Done
+                                                                                            : Outcome::Changed;
 }
 
 DataEntryCommands::Outcome DataEntryCommands::add(const QString& id, const QString& property, const QString& value) {
     if (!standsForAnObject(id)) return Outcome::NoObject;
-    m_store.open().append(id, property, value);
+    m_store.open().step(QStringLiteral("new property ") + property).append(id, property, value);
     return Outcome::Done;
 }
 

@@ -55,7 +55,7 @@ ImportCommand::Result ImportCommand::run(Database& db, const QString& path, cons
         throw StoreError(path, QStringLiteral("it is the database in use, which holds its rows already"));
     const QList<TypedRow> rows = readRows(path, half(0.0));
     Result result;
-    result.imported = db.addMissing(rows, half(0.5));
+    result.imported = db.step(QStringLiteral("import of ") + QFileInfo(path).fileName()).addMissing(rows, half(0.5));
     result.present = rows.size() - result.imported;
     return result;
 }

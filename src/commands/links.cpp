@@ -74,7 +74,7 @@ LinkCommands::Outcome LinkCommands::addImage(const QString& id, const QString& p
                                              const QString& path) {
     if (!standsForAnObject(id)) return Outcome::NoObject;
     if (!isImagePath(path)) return Outcome::NotAnImage;
-    m_store.open().append(id, property, path);
+    m_store.open().step(QStringLiteral("image link ") + property).append(id, property, path);
     return Outcome::Added;
 }
 
@@ -107,7 +107,7 @@ LinkCommands::Note LinkCommands::addNote(const QString& id, const QString& prope
         return {Outcome::NotWritten, path, notWritten(path, reason)};
     }
     try {
-        db.append(id, property, path);
+        db.step(QStringLiteral("note ") + property).append(id, property, path);
     } catch (...) {
         QFile::remove(path); // no note without its row
         throw;

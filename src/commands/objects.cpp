@@ -19,6 +19,7 @@ ObjectCommands::Outcome ObjectCommands::newObject(const NewObject& input) {
     if (blank(input.name)) return Outcome::Refused;
     Database db = m_store.open();
     bool unknownClass = false;
+    db.step((input.makeClass ? QStringLiteral("new class ") : QStringLiteral("new object ")) + input.name);
     const QString id = db.createObject(m_clock, [&](const QString& id) -> std::optional<QList<Row>> {
         const QString classValue = input.makeClass ? kClassValue : db.FindClassId(input.className);
         if (classValue == kNotAvailable) {
@@ -39,7 +40,7 @@ QString ObjectCommands::classOnFirstUse(const QString& className) {
     Database db = m_store.open();
     QString classId = db.FindClassId(className);
     if (classId != kNotAvailable) return classId;
-    const QString made = db.createObject(m_clock, [&](const QString& id) -> std::optional<QList<Row>> {
+    const QString made = db.step(QStringLiteral("new class ") + className).createObject(m_clock, [&](const QString& id) -> std::optional<QList<Row>> {
         // Another program may have made it since the look above.
         classId = db.FindClassId(className);
         if (classId != kNotAvailable) return std::nullopt;
@@ -54,6 +55,7 @@ ObjectCommands::Outcome ObjectCommands::newCollection(const QString& name, const
     if (blank(name) || name.startsWith(QStringLiteral("required"))) return Outcome::Refused;
     classOnFirstUse(kCollectionClass);
     Database db = m_store.open();
+    db.step(QStringLiteral("new collection ") + name);
     db.createObject(m_clock, [&](const QString& id) -> std::optional<QList<Row>> {
         QList<Row> rows = {{id, kTOO, db.FindClassId(kCollectionClass)}, {id, kName, name}};
         addUnlessBlank(rows, id, kTopic, topic);
@@ -68,6 +70,7 @@ ObjectCommands::Outcome ObjectCommands::newURL(const QString& address, const QSt
     classOnFirstUse(kURLClass);
     if (blank(name) || name == QStringLiteral("required")) return Outcome::Refused;
     Database db = m_store.open();
+    db.step(QStringLiteral("new web link ") + name);
     db.createObject(m_clock, [&](const QString& id) -> std::optional<QList<Row>> {
         QList<Row> rows = {{id, kTOO, db.FindClassId(kURLClass)}, {id, kName, name}};
         addUnlessBlank(rows, id, kURL, address);
@@ -81,6 +84,8 @@ ObjectCommands::Outcome ObjectCommands::newURL(const QString& address, const QSt
 QString ObjectCommands::clone(const QString& key) {
     const QString source = objectIdOf(key);
     Database db = m_store.open();
+    const QString name = db.valueOf(source, kName);
+    db.step(QStringLiteral("clone of ") + (name.isEmpty() ? source : name));
     return db.createObject(m_clock, [&](const QString& id) -> std::optional<QList<Row>> {
         QList<Row> rows;
         for (const Row& row : db.rowsOf(source)) rows.push_back({id, row.p, row.v});
