@@ -913,6 +913,35 @@ void importFigures(const QString& folder, const QString& path) {
                return timed([&] { result = ImportCommand(Store(target)).run(olvSource); });
            }));
     check(result.imported == 100000, "100,000 rows imported");
+    const qint64 withHistory = QFileInfo(target).size();
+    // Taking the import back, as Edit, Undo does: one step of 100,000 rows.
+    report("undo_import_100000_rows_ms", measure(kImportRuns,
+                                                 [&] {
+                                                     freshTarget();
+                                                     ImportCommand(Store(target)).run(olvSource);
+                                                 },
+                                                 [&] {
+                                                     Database db(target);
+                                                     const std::optional<Step> step = db.stepToUndo();
+                                                     check(step && step->what.startsWith("import of"), "the import is the step to undo");
+                                                     return timed([&] { db.undo(*step, [](double) { return true; }); });
+                                                 }));
+    check(countRows() == before, "the undo took every imported row back");
+    // The same import with the history's triggers gone, for what keeping the history costs.
+    qint64 withoutHistory = 0;
+    report("import_100000_rows_without_history_ms", measure(kImportRuns, freshTarget, [&] {
+               Database db(target);
+               {
+                   SQLite::Database raw(target.toStdString(), SQLite::OPEN_READWRITE);
+                   for (const char* trigger : {"DATA_HISTORY_AI", "DATA_HISTORY_AU", "DATA_HISTORY_AD"})
+                       raw.exec(std::string("DROP TRIGGER ") + trigger);
+               }
+               const double ms = timed([&] { result = ImportCommand(Store(target)).run(db, olvSource); });
+               withoutHistory = QFileInfo(target).size();
+               return ms;
+           }));
+    check(result.imported == 100000, "100,000 rows imported without history");
+    report("history_growth_per_100000_rows_mb", double(withHistory - withoutHistory) / 1e6);
     report("import_100000_rows_plain_sql_ms", measure(kImportRuns, freshTarget, [&] {
                return timed([&] {
                    SQLite::Database db(target.toStdString(), SQLite::OPEN_READWRITE);

@@ -299,9 +299,11 @@ private slots:
             return StoredRow{it->first, it->second};
         };
         // The opposite of what a step did, newest first; nothing when a row is not as it left it.
+        // Rows deleted together come back in their places where those are free, and then the
+        // others after the last row.
         const auto invert = [&](const QList<Effect>& did) -> std::optional<QList<Effect>> {
             std::map<qint64, Row> trial = model;
-            QList<Effect> inverse;
+            QList<Effect> inverse, taken;
             for (auto e = did.rbegin(); e != did.rend(); ++e) {
                 if (e->after && (!trial.count(e->rowid) || trial[e->rowid] != *e->after)) return std::nullopt;
                 if (!e->before) {
@@ -310,11 +312,17 @@ private slots:
                 } else if (e->after) {
                     trial[e->rowid] = *e->before;
                     inverse.push_back({e->rowid, e->after, e->before});
+                } else if (model.count(e->rowid)) {
+                    taken.push_back(*e);
                 } else {
-                    const qint64 at = trial.count(e->rowid) ? trial.rbegin()->first + 1 : e->rowid;
-                    trial[at] = *e->before;
-                    inverse.push_back({at, std::nullopt, e->before});
+                    trial[e->rowid] = *e->before;
+                    inverse.push_back({e->rowid, std::nullopt, e->before});
                 }
+            }
+            for (const Effect& e : taken) {
+                const qint64 at = trial.rbegin()->first + 1;
+                trial[at] = *e.before;
+                inverse.push_back({at, std::nullopt, e.before});
             }
             model = trial;
             return inverse;

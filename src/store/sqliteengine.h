@@ -67,6 +67,7 @@ private:
     // drops the step again when it changed nothing. 0 where the file keeps no history.
     qint64 beginStep(Step::Kind kind, const QString& what, qint64 target = 0);
     void endStep(qint64 step);
+    qint64 lastSeq();
     // Applies the opposite of each change the step made, newest first, each only where the row
     // is still as the step left it (else throws UndoConflict).
     void takeBack(qint64 step, const std::function<bool(double)>& progress);
@@ -102,6 +103,7 @@ private:
     IndexRepair m_repair;
     bool m_history = false;
     QString m_nextStep;
+    qint64 m_stepFirstSeq = 0;
     bool m_hasTrigrams = false;
     bool m_hasNonAsciiIndex = false;
     bool m_hasNonTextIndex = false;

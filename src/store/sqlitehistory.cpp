@@ -31,19 +31,24 @@ struct Part {
 };
 const std::vector<Part>& historyParts() {
     static const std::vector<Part> parts = [] {
-        const std::string now = kNow;
-        const std::string step = "(SELECT STEP FROM DATA_STEP_NOW)";
+        // The step Olv names, or for another program no step and the time.
+        const std::string stepAndTime = "VALUES ((SELECT STEP FROM DATA_STEP_NOW), CASE WHEN (SELECT STEP FROM "
+                                        "DATA_STEP_NOW) IS NULL THEN " + std::string(kNow) + " END, ";
+        const std::string fromStep = "); END";
         return std::vector<Part>{
+            // A step's changes are the records FIRST_SEQ to LAST_SEQ: one write transaction, which
+            // nobody else can write in between.
             {"DATA_STEPS",
              "CREATE TABLE IF NOT EXISTS DATA_STEPS (STEP INTEGER PRIMARY KEY, WHAT TEXT NOT NULL, "
-             "KIND TEXT NOT NULL, TARGET INTEGER, UNDONE_BY INTEGER, AT TEXT NOT NULL, WHO TEXT)"},
-            // Values are kept as held (no column type), so NULLs, numbers and bytes come back as they were.
+             "KIND TEXT NOT NULL, TARGET INTEGER, UNDONE_BY INTEGER, AT TEXT NOT NULL, WHO TEXT, "
+             "FIRST_SEQ INTEGER, LAST_SEQ INTEGER)"},
+            // Values are kept as held (no column type), so NULLs, numbers and bytes come back as
+            // they were. AT is the step's time where there is a step, so it is kept only for the
+            // changes of other programs.
             {"DATA_HISTORY",
-             "CREATE TABLE IF NOT EXISTS DATA_HISTORY (SEQ INTEGER PRIMARY KEY, STEP INTEGER, AT TEXT NOT NULL, "
+             "CREATE TABLE IF NOT EXISTS DATA_HISTORY (SEQ INTEGER PRIMARY KEY, STEP INTEGER, AT TEXT, "
              "ROW INTEGER NOT NULL, KIND TEXT NOT NULL, OLD_O, OLD_P, OLD_V, NEW_O, NEW_P, NEW_V)"},
             {"DATA_STEP_NOW", "CREATE TABLE IF NOT EXISTS DATA_STEP_NOW (STEP INTEGER)"},
-            {"DATA_HISTORY_STEP",
-             "CREATE INDEX IF NOT EXISTS DATA_HISTORY_STEP ON DATA_HISTORY(STEP) WHERE STEP IS NOT NULL"},
             {"DATA_HISTORY_NEW_O", "CREATE INDEX IF NOT EXISTS DATA_HISTORY_NEW_O ON DATA_HISTORY(NEW_O COLLATE NOCASE)"},
             // Rows that left an object: deleted, or moved to another.
             {"DATA_HISTORY_OLD_O",
@@ -51,17 +56,17 @@ const std::vector<Part>& historyParts() {
              "WHERE OLD_O IS NOT NULL AND OLD_O IS NOT NEW_O"},
             {"DATA_HISTORY_AI",
              "CREATE TRIGGER IF NOT EXISTS DATA_HISTORY_AI AFTER INSERT ON DATA BEGIN "
-             "INSERT INTO DATA_HISTORY (STEP, AT, ROW, KIND, NEW_O, NEW_P, NEW_V) VALUES (" +
-                 step + ", " + now + ", new.rowid, 'insert', new.O, new.P, new.V); END"},
+             "INSERT INTO DATA_HISTORY (STEP, AT, ROW, KIND, NEW_O, NEW_P, NEW_V) " + stepAndTime +
+                 "new.rowid, 'insert', new.O, new.P, new.V" + fromStep},
             {"DATA_HISTORY_AU",
              "CREATE TRIGGER IF NOT EXISTS DATA_HISTORY_AU AFTER UPDATE ON DATA "
              "WHEN old.O IS NOT new.O OR old.P IS NOT new.P OR old.V IS NOT new.V BEGIN "
-             "INSERT INTO DATA_HISTORY (STEP, AT, ROW, KIND, OLD_O, OLD_P, OLD_V, NEW_O, NEW_P, NEW_V) VALUES (" +
-                 step + ", " + now + ", new.rowid, 'update', old.O, old.P, old.V, new.O, new.P, new.V); END"},
+             "INSERT INTO DATA_HISTORY (STEP, AT, ROW, KIND, OLD_O, OLD_P, OLD_V, NEW_O, NEW_P, NEW_V) " +
+                 stepAndTime + "new.rowid, 'update', old.O, old.P, old.V, new.O, new.P, new.V" + fromStep},
             {"DATA_HISTORY_AD",
              "CREATE TRIGGER IF NOT EXISTS DATA_HISTORY_AD AFTER DELETE ON DATA BEGIN "
-             "INSERT INTO DATA_HISTORY (STEP, AT, ROW, KIND, OLD_O, OLD_P, OLD_V) VALUES (" +
-                 step + ", " + now + ", old.rowid, 'delete', old.O, old.P, old.V); END"},
+             "INSERT INTO DATA_HISTORY (STEP, AT, ROW, KIND, OLD_O, OLD_P, OLD_V) " + stepAndTime +
+                 "old.rowid, 'delete', old.O, old.P, old.V" + fromStep},
         };
     }();
     return parts;
@@ -97,11 +102,6 @@ QString account() {
     return user.isEmpty() ? qEnvironmentVariable("LOGNAME") : user;
 }
 
-// Inverting one record of the history, each only where the row is as the record left it. ?1 is
-// the record, ?2 its row. Rows are compared as held, so a number the step stored is no match for
-// text someone typed over it.
-const char* const kAsLeft = "EXISTS (SELECT 1 FROM DATA_HISTORY h WHERE h.SEQ = ?1 AND DATA.O IS h.NEW_O "
-                            "AND DATA.P IS h.NEW_P AND DATA.V IS h.NEW_V)";
 // A row brought back keeps its number unless another row has it now.
 const char* const kPutBack =
     "INSERT INTO DATA (rowid, O, P, V) SELECT CASE WHEN EXISTS (SELECT 1 FROM DATA WHERE rowid = h.ROW) "
@@ -158,6 +158,7 @@ qint64 SqliteEngine::beginStep(Step::Kind kind, const QString& what, qint64 targ
     q.bind(4, account().toStdString());
     q.exec();
     const qint64 step = m_db->getLastInsertRowid();
+    m_stepFirstSeq = lastSeq() + 1;
     m_db->exec("DELETE FROM DATA_STEP_NOW");
     SQLite::Statement& now = statement("INSERT INTO DATA_STEP_NOW (STEP) VALUES (?1)");
     now.bind(1, static_cast<int64_t>(step));
@@ -168,11 +169,25 @@ qint64 SqliteEngine::beginStep(Step::Kind kind, const QString& what, qint64 targ
 void SqliteEngine::endStep(qint64 step) {
     if (!step) return;
     m_db->exec("DELETE FROM DATA_STEP_NOW");
+    const qint64 last = lastSeq();
     // A write that changed nothing (a row found changed, say) is no step to undo.
-    SQLite::Statement& q = statement(
-        "DELETE FROM DATA_STEPS WHERE STEP = ?1 AND NOT EXISTS (SELECT 1 FROM DATA_HISTORY WHERE STEP = ?1)");
+    SQLite::Statement& q = last < m_stepFirstSeq
+                               ? statement("DELETE FROM DATA_STEPS WHERE STEP = ?1")
+                               : statement("UPDATE DATA_STEPS SET FIRST_SEQ = ?2, LAST_SEQ = ?3 WHERE STEP = ?1");
     q.bind(1, static_cast<int64_t>(step));
+    if (last >= m_stepFirstSeq) {
+        q.bind(2, static_cast<int64_t>(m_stepFirstSeq));
+        q.bind(3, static_cast<int64_t>(last));
+    }
     q.exec();
+}
+
+qint64 SqliteEngine::lastSeq() {
+    SQLite::Statement& q = statement("SELECT coalesce(max(SEQ), 0) FROM DATA_HISTORY");
+    q.executeStep();
+    const qint64 last = q.getColumn(0).getInt64();
+    q.tryReset();
+    return last;
 }
 
 // --- Undo and redo ------------------------------------------------------------------------------
@@ -206,34 +221,73 @@ std::optional<Step> SqliteEngine::stepToRedo() {
 }
 
 void SqliteEngine::takeBack(qint64 step, const std::function<bool(double)>& progress) {
+    // The step's records newest first, in runs of one kind over distinct rows, each run taken back
+    // by a few statements: the trigram index writes out at the end of every statement, so a
+    // statement per row would take many times as long for a large import.
     struct Record {
         qint64 seq, row;
-        QString kind, o, p;
+        QString kind;
     };
     QList<Record> records;
     {
-        SQLite::Statement& q = statement("SELECT SEQ, ROW, KIND, CAST(NEW_O AS TEXT), CAST(NEW_P AS TEXT) "
-                                         "FROM DATA_HISTORY WHERE STEP = ?1 ORDER BY SEQ DESC");
+        SQLite::Statement& q = statement("SELECT h.SEQ, h.ROW, h.KIND FROM DATA_STEPS s JOIN DATA_HISTORY h ON h.SEQ "
+                                         "BETWEEN s.FIRST_SEQ AND s.LAST_SEQ WHERE s.STEP = ?1 ORDER BY h.SEQ DESC");
         q.bind(1, static_cast<int64_t>(step));
         while (q.executeStep())
-            records.push_back({q.getColumn(0).getInt64(), q.getColumn(1).getInt64(), text(q.getColumn(2)),
-                               text(q.getColumn(3)), text(q.getColumn(4))});
+            records.push_back({q.getColumn(0).getInt64(), q.getColumn(1).getInt64(), text(q.getColumn(2))});
         q.tryReset();
     }
-    for (qsizetype i = 0; i < records.size(); ++i) {
-        if (progress && i % 500 == 0 && !progress(double(i) / double(records.size()))) throw Cancelled();
-        const Record& r = records[i];
-        SQLite::Statement& q =
-            r.kind == QLatin1String("insert")
-                ? statement(std::string("DELETE FROM DATA WHERE rowid = ?2 AND ") + kAsLeft)
-            : r.kind == QLatin1String("update")
-                ? statement(std::string("UPDATE DATA SET (O, P, V) = (SELECT OLD_O, OLD_P, OLD_V FROM DATA_HISTORY "
-                                        "WHERE SEQ = ?1) WHERE rowid = ?2 AND ") +
-                            kAsLeft)
-                : statement(kPutBack);
-        q.bind(1, static_cast<int64_t>(r.seq));
-        if (r.kind != QLatin1String("delete")) q.bind(2, static_cast<int64_t>(r.row));
-        if (q.exec() != 1) throw UndoConflict(UndoConflict::Why::RowChanged, r.o, r.p);
+    // Rows not as the run's records left them; none, or undo would overwrite later work.
+    const char* const kNotAsLeft =
+        "SELECT CAST(h.NEW_O AS TEXT), CAST(h.NEW_P AS TEXT) FROM DATA_HISTORY h WHERE h.SEQ BETWEEN ?1 AND ?2 "
+        "AND NOT EXISTS (SELECT 1 FROM DATA d WHERE d.rowid = h.ROW AND d.O IS h.NEW_O AND d.P IS h.NEW_P "
+        "AND d.V IS h.NEW_V) LIMIT 1";
+    constexpr qsizetype kChunk = 5000;
+    QSet<qint64> rows;
+    for (qsizetype first = 0; first < records.size();) {
+        if (progress && !progress(double(first) / double(records.size()))) throw Cancelled();
+        const QString& kind = records[first].kind;
+        qsizetype end = first;
+        rows.clear();
+        while (end < records.size() && end - first < kChunk && records[end].kind == kind &&
+               !rows.contains(records[end].row))
+            rows.insert(records[end++].row);
+        const auto run = [&](SQLite::Statement& q) -> SQLite::Statement& {
+            q.bind(1, static_cast<int64_t>(records[end - 1].seq));
+            q.bind(2, static_cast<int64_t>(records[first].seq));
+            return q;
+        };
+        if (kind == QLatin1String("delete")) {
+            // A row comes back in its place; where another row has taken it, after those that
+            // could, in a place of its own.
+            m_db->exec("CREATE TEMP TABLE IF NOT EXISTS OLV_TAKEN (SEQ INTEGER PRIMARY KEY)");
+            m_db->exec("DELETE FROM temp.OLV_TAKEN");
+            run(statement("INSERT INTO temp.OLV_TAKEN SELECT h.SEQ FROM DATA_HISTORY h WHERE h.SEQ BETWEEN ?1 AND ?2 "
+                          "AND EXISTS (SELECT 1 FROM DATA WHERE rowid = h.ROW)"))
+                .exec();
+            run(statement("INSERT INTO DATA (rowid, O, P, V) SELECT h.ROW, h.OLD_O, h.OLD_P, h.OLD_V FROM DATA_HISTORY "
+                          "h WHERE h.SEQ BETWEEN ?1 AND ?2 AND h.SEQ NOT IN temp.OLV_TAKEN ORDER BY h.SEQ DESC"))
+                .exec();
+            run(statement("INSERT INTO DATA (O, P, V) SELECT h.OLD_O, h.OLD_P, h.OLD_V FROM DATA_HISTORY h "
+                          "WHERE h.SEQ BETWEEN ?1 AND ?2 AND h.SEQ IN temp.OLV_TAKEN ORDER BY h.SEQ DESC"))
+                .exec();
+        } else {
+            SQLite::Statement& check = run(statement(kNotAsLeft));
+            if (check.executeStep()) {
+                UndoConflict conflict(UndoConflict::Why::RowChanged, text(check.getColumn(0)), text(check.getColumn(1)));
+                check.tryReset();
+                throw conflict;
+            }
+            check.tryReset();
+            if (kind == QLatin1String("insert"))
+                run(statement("DELETE FROM DATA WHERE rowid IN (SELECT ROW FROM DATA_HISTORY WHERE SEQ BETWEEN ?1 AND ?2)"))
+                    .exec();
+            else
+                run(statement("UPDATE DATA SET O = h.OLD_O, P = h.OLD_P, V = h.OLD_V FROM (SELECT ROW, OLD_O, OLD_P, "
+                              "OLD_V FROM DATA_HISTORY WHERE SEQ BETWEEN ?1 AND ?2) h WHERE DATA.rowid = h.ROW"))
+                    .exec();
+        }
+        first = end;
     }
     if (progress && !progress(1.0)) throw Cancelled();
 }
@@ -293,7 +347,7 @@ template <class Each> void SqliteEngine::eachChangeOf(const QString& id, Each&& 
                               "NEW_O AND OLD_O COLLATE NOCASE " +
                               oneOf(spelt.size()) + ")";
     SQLite::Statement& q = statement(
-        "SELECT h.SEQ, h.AT, h.KIND, h.ROW, CAST(h.OLD_O AS TEXT), CAST(h.OLD_P AS TEXT), CAST(h.OLD_V AS TEXT), "
+        "SELECT h.SEQ, coalesce(h.AT, s.AT), h.KIND, h.ROW, CAST(h.OLD_O AS TEXT), CAST(h.OLD_P AS TEXT), CAST(h.OLD_V AS TEXT), "
         "CAST(h.NEW_O AS TEXT), CAST(h.NEW_P AS TEXT), CAST(h.NEW_V AS TEXT), h.STEP, s.WHAT, s.KIND, s.WHO "
         "FROM DATA_HISTORY h LEFT JOIN DATA_STEPS s ON s.STEP = h.STEP WHERE " +
         where + " ORDER BY h.SEQ DESC");
@@ -463,7 +517,8 @@ HistorySize SqliteEngine::historySize() {
     HistorySize size;
     if (!m_history) return size;
     return guarded([&] {
-        SQLite::Statement& q = statement("SELECT count(*), min(AT) FROM DATA_HISTORY");
+        SQLite::Statement& q = statement("SELECT count(*), (SELECT min(AT) FROM (SELECT AT FROM DATA_HISTORY WHERE AT IS NOT "
+                                         "NULL UNION ALL SELECT AT FROM DATA_STEPS)) FROM DATA_HISTORY");
         q.executeStep();
         size.changes = q.getColumn(0).getInt64();
         if (!q.getColumn(1).isNull()) size.oldest = timeOf(q.getColumn(1));
@@ -475,7 +530,7 @@ HistorySize SqliteEngine::historySize() {
         try {
             SQLite::Statement& bytes = statement(
                 "SELECT sum(pgsize) FROM dbstat WHERE name IN ('DATA_HISTORY', 'DATA_STEPS', 'DATA_STEP_NOW', "
-                "'DATA_HISTORY_STEP', 'DATA_HISTORY_NEW_O', 'DATA_HISTORY_OLD_O')");
+                "'DATA_HISTORY_NEW_O', 'DATA_HISTORY_OLD_O')");
             bytes.executeStep();
             size.bytes = bytes.getColumn(0).getInt64();
             bytes.tryReset();
@@ -498,7 +553,8 @@ void SqliteEngine::forgetBefore(const QDateTime& at) {
         SQLite::Transaction t(*m_db, SQLite::TransactionBehavior::IMMEDIATE);
         // Whole steps go, so that no step is left half known.
         SQLite::Statement changes(*m_db, "DELETE FROM DATA_HISTORY WHERE STEP IN (SELECT STEP FROM DATA_STEPS WHERE AT < ?1) "
-                                         "OR (STEP IS NULL AND AT < ?1)");
+                                         "OR (STEP IS NULL AND AT < ?1) OR (STEP IS NOT NULL AND STEP NOT IN "
+                                         "(SELECT STEP FROM DATA_STEPS))");
         changes.bind(1, timeText(at));
         changes.exec();
         SQLite::Statement steps(*m_db, "DELETE FROM DATA_STEPS WHERE AT < ?1");
