@@ -428,11 +428,12 @@ bool SqliteEngine::restoreValue(const Change& change, qint64 newestSeen) {
         });
         if (newer) return false;
         if (change.kind == Change::Kind::Changed) {
-            // The row itself, where it still belongs to the object; else the value comes back
-            // as a row of its own.
+            // The row itself, where it still holds that property of the object; else the value
+            // comes back as a row of its own.
             SQLite::Statement& q = statement(
                 "UPDATE DATA SET (O, P, V) = (SELECT OLD_O, OLD_P, OLD_V FROM DATA_HISTORY WHERE SEQ = ?1) "
-                "WHERE rowid = ?2 AND O COLLATE NOCASE = (SELECT OLD_O FROM DATA_HISTORY WHERE SEQ = ?1)");
+                "WHERE rowid = ?2 AND EXISTS (SELECT 1 FROM DATA_HISTORY h WHERE h.SEQ = ?1 AND DATA.O = h.OLD_O "
+                "COLLATE NOCASE AND (DATA.P = h.OLD_P COLLATE NOCASE OR DATA.P = h.NEW_P COLLATE NOCASE))");
             q.bind(1, static_cast<int64_t>(change.seq));
             q.bind(2, static_cast<int64_t>(change.rowid));
             if (q.exec() == 1) return true;
