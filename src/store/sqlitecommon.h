@@ -45,6 +45,15 @@ struct Plan {
 
 Plan planFor(SQLite::Database& db, const QString& path);
 
+// The history's times, as SQLite writes them (UTC, to the millisecond).
+QDateTime timeOf(const SQLite::Column& c);
+std::string timeText(const QDateTime& at);
+Step::Kind stepKind(const QString& kind);
+// A row brought back keeps its number unless another row has it now.
+inline constexpr const char* kPutBack =
+    "INSERT INTO DATA (rowid, O, P, V) SELECT CASE WHEN EXISTS (SELECT 1 FROM DATA WHERE rowid = h.ROW) "
+    "THEN NULL ELSE h.ROW END, h.OLD_O, h.OLD_P, h.OLD_V FROM DATA_HISTORY h WHERE h.SEQ = ?1";
+
 } // namespace olv::sqlite
 
 namespace olv {

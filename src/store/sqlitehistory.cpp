@@ -72,6 +72,24 @@ const std::vector<Part>& historyParts() {
     return parts;
 }
 
+const char* kindName(Step::Kind kind) {
+    switch (kind) {
+    case Step::Kind::Undo: return "undo";
+    case Step::Kind::Redo: return "redo";
+    case Step::Kind::Do: break;
+    }
+    return "do";
+}
+
+QString account() {
+    const QString user = qEnvironmentVariable("USER");
+    return user.isEmpty() ? qEnvironmentVariable("LOGNAME") : user;
+}
+
+} // namespace
+
+namespace sqlite {
+
 QDateTime timeOf(const SQLite::Column& c) {
     QDateTime at = QDateTime::fromString(text(c), QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
     at.setTimeSpec(Qt::UTC);
@@ -88,26 +106,7 @@ Step::Kind stepKind(const QString& kind) {
     return Step::Kind::Do;
 }
 
-const char* kindName(Step::Kind kind) {
-    switch (kind) {
-    case Step::Kind::Undo: return "undo";
-    case Step::Kind::Redo: return "redo";
-    case Step::Kind::Do: break;
-    }
-    return "do";
-}
-
-QString account() {
-    const QString user = qEnvironmentVariable("USER");
-    return user.isEmpty() ? qEnvironmentVariable("LOGNAME") : user;
-}
-
-// A row brought back keeps its number unless another row has it now.
-const char* const kPutBack =
-    "INSERT INTO DATA (rowid, O, P, V) SELECT CASE WHEN EXISTS (SELECT 1 FROM DATA WHERE rowid = h.ROW) "
-    "THEN NULL ELSE h.ROW END, h.OLD_O, h.OLD_P, h.OLD_V FROM DATA_HISTORY h WHERE h.SEQ = ?1";
-
-} // namespace
+} // namespace sqlite
 
 // --- Keeping it ---------------------------------------------------------------------------------
 
@@ -331,236 +330,6 @@ void SqliteEngine::redo(const Step& step, const std::function<bool(double)>& pro
         SQLite::Statement& mark = statement("UPDATE DATA_STEPS SET UNDONE_BY = NULL WHERE STEP = ?1");
         mark.bind(1, static_cast<int64_t>(step.id));
         mark.exec();
-        t.commit();
-    });
-}
-
-// --- Looking back -------------------------------------------------------------------------------
-
-template <class Each> void SqliteEngine::eachChangeOf(const QString& id, Each&& each) {
-    const QStringList spelt = spellings(id, kMaxSpellings);
-    // Too many spellings to ask for: every record is looked at.
-    const std::string where =
-        spelt.isEmpty() ? std::string("1")
-                        : "h.SEQ IN (SELECT SEQ FROM DATA_HISTORY WHERE NEW_O COLLATE NOCASE " + oneOf(spelt.size()) +
-                              " UNION ALL SELECT SEQ FROM DATA_HISTORY WHERE OLD_O IS NOT NULL AND OLD_O IS NOT "
-                              "NEW_O AND OLD_O COLLATE NOCASE " +
-                              oneOf(spelt.size()) + ")";
-    SQLite::Statement& q = statement(
-        "SELECT h.SEQ, coalesce(h.AT, s.AT), h.KIND, h.ROW, CAST(h.OLD_O AS TEXT), CAST(h.OLD_P AS TEXT), CAST(h.OLD_V AS TEXT), "
-        "CAST(h.NEW_O AS TEXT), CAST(h.NEW_P AS TEXT), CAST(h.NEW_V AS TEXT), h.STEP, s.WHAT, s.KIND, s.WHO "
-        "FROM DATA_HISTORY h LEFT JOIN DATA_STEPS s ON s.STEP = h.STEP WHERE " +
-        where + " ORDER BY h.SEQ DESC");
-    bindAll(q, spelt);
-    bindAll(q, spelt, int(spelt.size()) + 1);
-    while (q.executeStep()) {
-        Change c;
-        c.seq = q.getColumn(0).getInt64();
-        c.at = timeOf(q.getColumn(1));
-        const QString kind = text(q.getColumn(2));
-        c.kind = kind == QLatin1String("insert")   ? Change::Kind::Added
-                 : kind == QLatin1String("delete") ? Change::Kind::Removed
-                                                   : Change::Kind::Changed;
-        c.rowid = q.getColumn(3).getInt64();
-        c.beforeO = text(q.getColumn(4));
-        c.beforeP = text(q.getColumn(5));
-        c.beforeV = text(q.getColumn(6));
-        c.afterO = text(q.getColumn(7));
-        c.afterP = text(q.getColumn(8));
-        c.afterV = text(q.getColumn(9));
-        if (!q.getColumn(10).isNull()) {
-            c.step = q.getColumn(10).getInt64();
-            const QString what = text(q.getColumn(11));
-            const Step::Kind stepKindOf = stepKind(text(q.getColumn(12)));
-            c.stepWhat = stepKindOf == Step::Kind::Undo   ? QStringLiteral("undo of ") + what
-                         : stepKindOf == Step::Kind::Redo ? QStringLiteral("redo of ") + what
-                                                          : what;
-            c.who = text(q.getColumn(13));
-        }
-        const bool before = c.kind != Change::Kind::Added && jet::equal(c.beforeO, id);
-        const bool after = c.kind != Change::Kind::Removed && jet::equal(c.afterO, id);
-        if ((before || after) && !each(c)) break;
-    }
-    q.tryReset();
-}
-
-QList<Change> SqliteEngine::historyOf(const QString& id) {
-    QList<Change> changes;
-    if (!m_history) return changes;
-    guarded([&] {
-        eachChangeOf(id, [&](Change& c) {
-            changes.push_back(std::move(c));
-            return true;
-        });
-    });
-    return changes;
-}
-
-QList<StoredRow> SqliteEngine::rowsAsOf(const QString& id, const QDateTime& at) {
-    QMap<qint64, Row> rows;
-    for (const StoredRow& r : storedRowsOf(id)) rows.insert(r.rowid, r.row);
-    if (m_history) {
-        guarded([&] {
-            // Back from now, undoing in memory each change made after the time.
-            eachChangeOf(id, [&](const Change& c) {
-                if (c.at <= at) return false;
-                if (c.kind != Change::Kind::Removed && jet::equal(c.afterO, id)) rows.remove(c.rowid);
-                if (c.kind != Change::Kind::Added && jet::equal(c.beforeO, id))
-                    rows.insert(c.rowid, {c.beforeO, c.beforeP, c.beforeV});
-                return true;
-            });
-        });
-    }
-    QList<StoredRow> result;
-    for (auto it = rows.cbegin(); it != rows.cend(); ++it) result.push_back({it.key(), it.value()});
-    return result;
-}
-
-// --- Restoring and deleting ---------------------------------------------------------------------
-
-bool SqliteEngine::restoreValue(const Change& change, qint64 newestSeen) {
-    if (!m_history || change.kind == Change::Kind::Added) return false;
-    return writing([&] {
-        bool newer = false;
-        eachChangeOf(change.beforeO, [&](const Change& c) {
-            newer = c.seq > newestSeen;
-            return false; // the newest is enough
-        });
-        if (newer) return false;
-        if (change.kind == Change::Kind::Changed) {
-            // The row itself, where it still holds that property of the object; else the value
-            // comes back as a row of its own.
-            SQLite::Statement& q = statement(
-                "UPDATE DATA SET (O, P, V) = (SELECT OLD_O, OLD_P, OLD_V FROM DATA_HISTORY WHERE SEQ = ?1) "
-                "WHERE rowid = ?2 AND EXISTS (SELECT 1 FROM DATA_HISTORY h WHERE h.SEQ = ?1 AND DATA.O = h.OLD_O "
-                "COLLATE NOCASE AND (DATA.P = h.OLD_P COLLATE NOCASE OR DATA.P = h.NEW_P COLLATE NOCASE))");
-            q.bind(1, static_cast<int64_t>(change.seq));
-            q.bind(2, static_cast<int64_t>(change.rowid));
-            if (q.exec() == 1) return true;
-        }
-        SQLite::Statement& q = statement(kPutBack);
-        q.bind(1, static_cast<int64_t>(change.seq));
-        return q.exec() == 1;
-    });
-}
-
-bool SqliteEngine::removeObject(const QString& id, const QList<StoredRow>& shown) {
-    return writing([&] {
-        if (storedRowsOf(id) != shown) return false;
-        SQLite::Statement& q = statement("DELETE FROM DATA WHERE rowid = ?1");
-        for (const StoredRow& r : shown) {
-            q.bind(1, static_cast<int64_t>(r.rowid));
-            q.exec();
-            q.reset();
-        }
-        return true;
-    });
-}
-
-QList<DeletedObject> SqliteEngine::recentlyDeleted() {
-    QList<DeletedObject> objects;
-    if (!m_history) return objects;
-    guarded([&] {
-        // Objects that ever lost a row, the latest loss first.
-        QStringList candidates;
-        {
-            SQLite::Statement& q = statement(
-                "SELECT CAST(OLD_O AS TEXT), max(SEQ) AS LAST FROM DATA_HISTORY WHERE OLD_O IS NOT NULL AND "
-                "OLD_O IS NOT NEW_O GROUP BY OLD_O COLLATE NOCASE ORDER BY LAST DESC");
-            while (q.executeStep()) candidates << text(q.getColumn(0));
-            q.tryReset();
-        }
-        for (const QString& id : candidates) {
-            if (exists(id)) continue;
-            DeletedObject object;
-            object.id = id;
-            QMap<qint64, std::pair<Row, qint64>> lost; // row -> what it held, and its record
-            eachChangeOf(id, [&](const Change& c) {
-                const bool added = c.kind != Change::Kind::Removed && jet::equal(c.afterO, id) &&
-                                   (c.kind == Change::Kind::Added || !jet::equal(c.beforeO, id));
-                if (added) return false; // it had rows again from here on
-                if (!object.at.isValid()) {
-                    object.at = c.at;
-                    object.madeBy = c.stepWhat;
-                }
-                if (c.kind == Change::Kind::Removed || !jet::equal(c.afterO, id))
-                    lost.insert(c.rowid, {{c.beforeO, c.beforeP, c.beforeV}, c.seq});
-                return true;
-            });
-            for (auto it = lost.cbegin(); it != lost.cend(); ++it) {
-                object.rows.push_back(it->first);
-                object.changes.push_back(it->second);
-            }
-            if (!object.rows.isEmpty()) objects.push_back(std::move(object));
-        }
-    });
-    return objects;
-}
-
-bool SqliteEngine::restoreObject(const DeletedObject& object) {
-    if (!m_history) return false;
-    return writing([&] {
-        if (exists(object.id)) return false;
-        SQLite::Statement& q = statement(kPutBack);
-        for (const qint64 seq : object.changes) {
-            q.bind(1, static_cast<int64_t>(seq));
-            // A record forgotten meanwhile: the object cannot be brought back whole.
-            if (q.exec() != 1) throw UndoConflict(UndoConflict::Why::StepGone);
-            q.reset();
-        }
-        return true;
-    });
-}
-
-// --- Its size -----------------------------------------------------------------------------------
-
-HistorySize SqliteEngine::historySize() {
-    HistorySize size;
-    if (!m_history) return size;
-    return guarded([&] {
-        SQLite::Statement& q = statement("SELECT count(*), (SELECT min(AT) FROM (SELECT AT FROM DATA_HISTORY WHERE AT IS NOT "
-                                         "NULL UNION ALL SELECT AT FROM DATA_STEPS)) FROM DATA_HISTORY");
-        q.executeStep();
-        size.changes = q.getColumn(0).getInt64();
-        if (!q.getColumn(1).isNull()) size.oldest = timeOf(q.getColumn(1));
-        q.tryReset();
-        SQLite::Statement& steps = statement("SELECT count(*) FROM DATA_STEPS");
-        steps.executeStep();
-        size.steps = steps.getColumn(0).getInt64();
-        steps.tryReset();
-        try {
-            SQLite::Statement& bytes = statement(
-                "SELECT sum(pgsize) FROM dbstat WHERE name IN ('DATA_HISTORY', 'DATA_STEPS', 'DATA_STEP_NOW', "
-                "'DATA_HISTORY_NEW_O', 'DATA_HISTORY_OLD_O')");
-            bytes.executeStep();
-            size.bytes = bytes.getColumn(0).getInt64();
-            bytes.tryReset();
-        } catch (const SQLite::Exception&) {
-            // An SQLite without the page statistics: the rows' own size, roughly.
-            SQLite::Statement& rough = statement(
-                "SELECT sum(40 + length(CAST(OLD_O AS BLOB)) + length(CAST(OLD_P AS BLOB)) + length(CAST(OLD_V AS BLOB)) + "
-                "length(CAST(NEW_O AS BLOB)) + length(CAST(NEW_P AS BLOB)) + length(CAST(NEW_V AS BLOB))) FROM DATA_HISTORY");
-            rough.executeStep();
-            size.bytes = rough.getColumn(0).getInt64();
-            rough.tryReset();
-        }
-        return size;
-    });
-}
-
-void SqliteEngine::forgetBefore(const QDateTime& at) {
-    if (!m_history) return;
-    guarded([&] {
-        SQLite::Transaction t(*m_db, SQLite::TransactionBehavior::IMMEDIATE);
-        // Whole steps go, so that no step is left half known.
-        SQLite::Statement changes(*m_db, "DELETE FROM DATA_HISTORY WHERE STEP IN (SELECT STEP FROM DATA_STEPS WHERE AT < ?1) "
-                                         "OR (STEP IS NULL AND AT < ?1) OR (STEP IS NOT NULL AND STEP NOT IN "
-                                         "(SELECT STEP FROM DATA_STEPS))");
-        changes.bind(1, timeText(at));
-        changes.exec();
-        SQLite::Statement steps(*m_db, "DELETE FROM DATA_STEPS WHERE AT < ?1");
-        steps.bind(1, timeText(at));
-        steps.exec();
         t.commit();
     });
 }
