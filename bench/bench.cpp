@@ -15,14 +15,12 @@
 // builds and checks goes to stderr. The database is built once with a fixed seed and kept in the
 // cache folder, so later runs start at once.
 
-#include "app/context.h"
-#include "app/longwork.h"
 #include "commands/importer.h"
-#include "corpus.h"
-#include "jetgrow.h"
-#include "app/windowregistry.h"
-#include "editing/frmdataentry.h"
 #include "commands/tableview.h"
+#include "corpus.h"
+#include "editing/frmdataentry.h"
+#include "fakes.h"
+#include "jetgrow.h"
 #include "mainwindow/frmolv.h"
 #include "platform/clipboard.h"
 #include "platform/prompter.h"
@@ -30,7 +28,9 @@
 #include "store/store.h"
 #include "views/frmcardview.h"
 #include "views/frmtableview.h"
-#include "fakes.h"
+#include "widgets/context.h"
+#include "widgets/longwork.h"
+#include "widgets/windowregistry.h"
 
 #include <QApplication>
 #include <QCheckBox>

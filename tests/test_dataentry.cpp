@@ -3,11 +3,11 @@
 // from, deleting exactly the selected row, adding rows, and what another program or a refusing
 // file does meanwhile.
 
-#include "app/ui.h"
+#include "commands/dataentry.h"
 #include "driver.h"
 #include "editing/frmdataentry.h"
 #include "editing/frmnewpv.h"
-#include "commands/dataentry.h"
+#include "widgets/ui.h"
 
 #include <QHeaderView>
 #include <QMenu>

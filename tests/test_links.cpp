@@ -1,14 +1,14 @@
 // Image links and rich-text notes: the two dialogs opened from the tree's menu and used as a user
 // uses them, the note files beside the database, and notes previewed in the main window's grid.
 
-#include "app/ui.h"
 #include "commands/links.h"
 #include "dialogs/frmnewimage.h"
 #include "dialogs/frmrichtextnote.h"
 #include "driver.h"
 #include "files.h"
-#include "text/rtf.h"
 #include "runs.h"
+#include "text/rtf.h"
+#include "widgets/ui.h"
 
 #include <QAccessible>
 #include <QLabel>

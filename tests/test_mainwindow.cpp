@@ -1,10 +1,10 @@
 // The main window: layout and menus, searching, statistics, choosing a database, and exit.
 
 #include "about/frmabout.h"
-#include "app/ui.h"
 #include "driver.h"
 #include "editing/frmdataentry.h"
 #include "files.h"
+#include "widgets/ui.h"
 
 #include <QLabel>
 #include <QMenu>

@@ -1,9 +1,9 @@
 // Long work: the window that makes a large file's search indexes (named file, what it costs,
 // Cancel that leaves the file as it was) and the progress window of a long search.
 
-#include "app/longwork.h"
 #include "driver.h"
 #include "files.h"
+#include "widgets/longwork.h"
 
 #include <QLabel>
 #include <QProgressDialog>

@@ -4,13 +4,13 @@
 // close without waiting on the file or a picture.
 
 #include "about/frmabout.h"
-#include "app/ui.h"
 #include "commands/csv.h"
 #include "commands/report.h"
 #include "driver.h"
 #include "editing/frmdataentry.h"
 #include "views/frmcardview.h"
 #include "views/frmtableview.h"
+#include "widgets/ui.h"
 
 #include <QHeaderView>
 #include <QLabel>

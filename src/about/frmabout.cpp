@@ -1,8 +1,8 @@
 #include "frmabout.h"
 
-#include "dialogs/controls.h"
 #include "platform/prompter.h"
 #include "platform/shell.h"
+#include "widgets/controls.h"
 
 #include <QApplication>
 #include <QFrame>

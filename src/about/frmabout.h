@@ -1,7 +1,7 @@
 #pragma once
 // The About box: what the program is and its homepage, which a click opens in the browser.
 
-#include "app/context.h"
+#include "widgets/context.h"
 
 #include <QWidget>
 

@@ -1,12 +1,12 @@
-#include "app/context.h"
-#include "app/longwork.h"
-#include "app/ui.h"
-#include "app/windowregistry.h"
 #include "mainwindow/frmolv.h"
 #include "platform/clipboard.h"
 #include "platform/downloader.h"
 #include "platform/prompter.h"
 #include "platform/shell.h"
+#include "widgets/context.h"
+#include "widgets/longwork.h"
+#include "widgets/ui.h"
+#include "widgets/windowregistry.h"
 
 #include <QApplication>
 #include <QFileInfo>

@@ -1,8 +1,8 @@
 #include "frmnewcollection.h"
 
 #include "commands/objects.h"
-#include "controls.h"
 #include "platform/prompter.h"
+#include "widgets/controls.h"
 
 namespace olv {
 

@@ -2,7 +2,7 @@
 // Makes one collection per press of its button: an object of the class "collection" with a
 // name and an optional topic and description.
 
-#include "app/context.h"
+#include "widgets/context.h"
 
 #include <QWidget>
 

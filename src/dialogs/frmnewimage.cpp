@@ -1,9 +1,9 @@
 #include "frmnewimage.h"
 
 #include "commands/links.h"
-#include "controls.h"
 #include "platform/picture.h"
 #include "platform/prompter.h"
+#include "widgets/controls.h"
 
 #include <QApplication>
 #include <QDir>

@@ -3,7 +3,7 @@
 // names the property, and each press of the add button appends one row with the file's path.
 // The picture itself stays where it is.
 
-#include "app/context.h"
+#include "widgets/context.h"
 
 #include <QWidget>
 

@@ -2,7 +2,7 @@
 // Makes one object of a chosen class, or a new class, per press of its button; the object
 // belongs to the owner handed over by the main window when there is one.
 
-#include "app/context.h"
+#include "widgets/context.h"
 
 #include <QWidget>
 

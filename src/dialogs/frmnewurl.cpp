@@ -1,10 +1,10 @@
 #include "frmnewurl.h"
 
 #include "commands/objects.h"
-#include "controls.h"
-#include "text/pagetitle.h"
 #include "platform/downloader.h"
 #include "platform/prompter.h"
+#include "text/pagetitle.h"
+#include "widgets/controls.h"
 
 #include <QDir>
 #include <QDropEvent>

@@ -3,8 +3,8 @@
 // dragged onto it from a browser; Enter in the address box fetches the page and copies its
 // title into the name box.
 
-#include "app/context.h"
-#include "app/ui.h"
+#include "widgets/context.h"
+#include "widgets/ui.h"
 
 #include <QWidget>
 #include <memory>

@@ -1,9 +1,9 @@
 #include "frmrichtextnote.h"
 
 #include "commands/links.h"
-#include "controls.h"
 #include "platform/prompter.h"
 #include "text/rtf.h"
+#include "widgets/controls.h"
 
 #include <QTextBlock>
 #include <QTextEdit>

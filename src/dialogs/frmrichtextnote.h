@@ -2,7 +2,7 @@
 // Writes a formatted note about the object clicked last: bold, italic and underline from the
 // toolbar, kept as an RTF file beside the database with a row that leads to it.
 
-#include "app/context.h"
+#include "widgets/context.h"
 
 #include <QWidget>
 #include <functional>

@@ -1,13 +1,13 @@
 #include "frmdataentry.h"
 
-#include "app/windowregistry.h"
 #include "commands/dataentry.h"
 #include "commands/search.h"
-#include "dialogs/controls.h"
 #include "frmnewpv.h"
 #include "platform/clipboard.h"
 #include "platform/prompter.h"
 #include "propertymodel.h"
+#include "widgets/controls.h"
+#include "widgets/windowregistry.h"
 
 #include <QCloseEvent>
 #include <QHeaderView>

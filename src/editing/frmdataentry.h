@@ -3,7 +3,7 @@
 // written to the row they came from, "delete property" for the selected row and "new property"
 // for the New property dialog below its button.
 
-#include "app/context.h"
+#include "widgets/context.h"
 
 #include <QTableView>
 #include <QWidget>

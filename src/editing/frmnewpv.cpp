@@ -1,10 +1,10 @@
 #include "frmnewpv.h"
 
-#include "app/windowregistry.h"
 #include "commands/dataentry.h"
-#include "dialogs/controls.h"
 #include "frmdataentry.h"
 #include "platform/prompter.h"
+#include "widgets/controls.h"
+#include "widgets/windowregistry.h"
 
 namespace olv {
 

@@ -2,7 +2,7 @@
 // Adds one row (property, value) per press to the object of the data-entry window, which then
 // shows it. Stays open for the next one.
 
-#include "app/context.h"
+#include "widgets/context.h"
 
 #include <QWidget>
 

@@ -4,11 +4,11 @@
 
 #include "frmolv.h"
 
-#include "app/ui.h"
 #include "commands/search.h"
 #include "objecttree.h"
 #include "platform/prompter.h"
 #include "previewpane.h"
+#include "widgets/ui.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -5,8 +5,8 @@
 // frmolv_grid.cpp, frmolv_views.cpp (Table, Card, Report) and frmolv_file.cpp (File, Database,
 // Help, Exit); the previews are a pane of their own.
 
-#include "app/context.h"
 #include "commands/tableview.h"
+#include "widgets/context.h"
 
 #include <optional>
 

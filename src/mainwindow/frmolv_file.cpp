@@ -3,13 +3,13 @@
 #include "frmolv.h"
 
 #include "about/frmabout.h"
-#include "app/longwork.h"
-#include "app/windowregistry.h"
 #include "commands/importer.h"
 #include "dialogs/frmnewcollection.h"
 #include "dialogs/frmnewobjectclass.h"
 #include "dialogs/frmnewurl.h"
 #include "platform/prompter.h"
+#include "widgets/longwork.h"
+#include "widgets/windowregistry.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>

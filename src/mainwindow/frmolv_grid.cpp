@@ -3,9 +3,9 @@
 
 #include "frmolv.h"
 
-#include "app/ui.h"
 #include "platform/shell.h"
 #include "previewpane.h"
+#include "widgets/ui.h"
 
 #include <QKeyEvent>
 #include <QTableWidget>

@@ -3,10 +3,6 @@
 
 #include "frmolv.h"
 
-#include "app/longwork.h"
-#include "app/placement.h"
-#include "app/ui.h"
-#include "app/windowregistry.h"
 #include "commands/dataentry.h"
 #include "commands/objects.h"
 #include "commands/properties.h"
@@ -19,6 +15,10 @@
 #include "platform/clipboard.h"
 #include "platform/prompter.h"
 #include "previewpane.h"
+#include "widgets/longwork.h"
+#include "widgets/placement.h"
+#include "widgets/ui.h"
+#include "widgets/windowregistry.h"
 
 #include <QCheckBox>
 #include <QGroupBox>

@@ -3,15 +3,15 @@
 
 #include "frmolv.h"
 
-#include "app/longwork.h"
-#include "app/placement.h"
-#include "app/windowregistry.h"
 #include "commands/cards.h"
 #include "commands/report.h"
 #include "platform/prompter.h"
 #include "platform/shell.h"
 #include "views/frmcardview.h"
 #include "views/frmtableview.h"
+#include "widgets/longwork.h"
+#include "widgets/placement.h"
+#include "widgets/windowregistry.h"
 
 #include <QCheckBox>
 #include <QDir>

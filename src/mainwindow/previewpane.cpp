@@ -1,8 +1,8 @@
 #include "previewpane.h"
 
-#include "app/ui.h"
 #include "platform/picture.h"
 #include "text/rtf.h"
+#include "widgets/ui.h"
 
 #include <QCoreApplication>
 #include <QEvent>

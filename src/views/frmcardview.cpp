@@ -1,11 +1,11 @@
 #include "frmcardview.h"
 
-#include "app/ui.h"
-#include "app/windowregistry.h"
 #include "editing/frmdataentry.h"
 #include "platform/picture.h"
 #include "text/rtf.h"
 #include "views/aside.h"
+#include "widgets/ui.h"
+#include "widgets/windowregistry.h"
 
 #include <QListView>
 #include <QPainter>

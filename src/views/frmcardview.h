@@ -3,8 +3,8 @@
 // name, class, properties, a thumbnail of its first picture and the start of its first note.
 // Only the cards scrolled into view are read and drawn, so a search of thousands opens at once.
 
-#include "app/context.h"
 #include "commands/cards.h"
+#include "widgets/context.h"
 
 #include <QAbstractListModel>
 #include <QCache>

@@ -1,10 +1,10 @@
 #include "frmtableview.h"
 
-#include "app/longwork.h"
-#include "app/ui.h"
 #include "commands/csv.h"
 #include "platform/prompter.h"
 #include "views/aside.h"
+#include "widgets/longwork.h"
+#include "widgets/ui.h"
 
 #include <QAbstractTableModel>
 #include <QCache>

@@ -3,8 +3,8 @@
 // column per property name. The objects and columns are those found when the view was opened;
 // the cells are read as they come into view. "to CSV" saves the same table.
 
-#include "app/context.h"
 #include "commands/tableview.h"
+#include "widgets/context.h"
 
 #include <QWidget>
 #include <memory>

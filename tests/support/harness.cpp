@@ -1,6 +1,6 @@
 #include "harness.h"
 
-#include "app/ui.h"
+#include "widgets/ui.h"
 
 #include <QApplication>
 #include <SQLiteCpp/SQLiteCpp.h>

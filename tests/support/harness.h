@@ -1,10 +1,10 @@
 #pragma once
 // A temporary database and a Context wired to fakes, for driving the real windows in tests.
 
-#include "app/context.h"
-#include "app/windowregistry.h"
 #include "fakes.h"
 #include "platform/downloader.h"
+#include "widgets/context.h"
+#include "widgets/windowregistry.h"
 
 #include <QTemporaryDir>
 

@@ -1,7 +1,7 @@
 #pragma once
 // Building the creation dialogs' controls at their designed places, in twips.
 
-#include "app/ui.h"
+#include "widgets/ui.h"
 
 #include <QColor>
 #include <QFont>
