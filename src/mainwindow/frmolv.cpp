@@ -8,6 +8,7 @@
 #include "objecttree.h"
 #include "platform/prompter.h"
 #include "previewpane.h"
+#include "widgets/designedlayout.h"
 #include "widgets/ui.h"
 
 #include <QApplication>
@@ -22,8 +23,6 @@
 #include <QScrollBar>
 #include <QTableWidget>
 #include <QTextEdit>
-
-#include <algorithm>
 
 namespace olv {
 
@@ -66,55 +65,57 @@ frmOlv::frmOlv(Context& context, QWidget* parent) : QMainWindow(parent), m_ctx(c
 void frmOlv::buildControls() {
     auto client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
-    // The designed size is the smallest; extra room goes to the tree, the grid and the previews.
-    client->setMinimumSize(tw(9345), tw(7560));
+    // Extra room goes to the tree, the grid and the previews: half the extra width to the left
+    // column, the rest to the previews; half the extra height to the tree, the rest to the grid.
+    DesignedLayout& layout = m_layout.emplace(client, QSize(9345, 7560));
     setCentralWidget(client);
 
-    m_txtFind = named(new QLineEdit(QStringLiteral("find"), client), "txtFind", "search text");
-    m_txtFind->setGeometry(twRect(120, 90, 2895, 285));
+    m_txtFind = layout.add(named(new QLineEdit(QStringLiteral("find"), client), "txtFind", "search text"),
+                           {120, 90, 2895, 285});
     selectAllOnFocus(m_txtFind);
     connect(m_txtFind, &QLineEdit::returnPressed, this, &frmOlv::cmdFind_Click);
 
-    m_cmdFind = named(new QPushButton(QStringLiteral("Find"), client), "cmdFind");
-    m_cmdFind->setGeometry(twRect(3240, 120, 735, 255));
+    m_cmdFind =
+        layout.add(named(new QPushButton(QStringLiteral("Find"), client), "cmdFind"), {3240, 120, 735, 255});
     connect(m_cmdFind, &QPushButton::clicked, this, &frmOlv::cmdFind_Click);
 
-    m_chkWildCardFind = named(new QCheckBox(QStringLiteral("wildcards"), client), "chkWildCardFind");
-    m_chkWildCardFind->setGeometry(twRect(3000, 480, 1095, 255));
+    m_chkWildCardFind = layout.add(named(new QCheckBox(QStringLiteral("wildcards"), client), "chkWildCardFind"),
+                                   {3000, 480, 1095, 255});
 
-    auto line = named(new QFrame(client), "Line1", "separator");
+    auto line = layout.add(named(new QFrame(client), "Line1", "separator"), {120, 840, 5175, 60},
+                           {.right = Share::Half});
     line->setFrameShape(QFrame::HLine);
     line->setFrameShadow(QFrame::Sunken);
-    line->setGeometry(twRect(120, 840, 5175, 60));
 
-    auto lblViews = named(new QLabel(QStringLiteral("Views"), client), "lblViews");
-    lblViews->setGeometry(twRect(120, 1000, 495, 255));
+    layout.add(named(new QLabel(QStringLiteral("Views"), client), "lblViews"), {120, 1000, 495, 255});
 
-    auto cmdTreeView = named(new QPushButton(QStringLiteral("Tree"), client), "cmdTreeView");
-    cmdTreeView->setGeometry(twRect(600, 960, 600, 250));
+    auto cmdTreeView =
+        layout.add(named(new QPushButton(QStringLiteral("Tree"), client), "cmdTreeView"), {600, 960, 600, 250});
     connect(cmdTreeView, &QPushButton::clicked, this, &frmOlv::cmdFind_Click);
 
-    auto cmdTableView = named(new QPushButton(QStringLiteral("Table"), client), "cmdTableView");
-    cmdTableView->setGeometry(twRect(1200, 960, 600, 250));
+    auto cmdTableView =
+        layout.add(named(new QPushButton(QStringLiteral("Table"), client), "cmdTableView"), {1200, 960, 600, 250});
     connect(cmdTableView, &QPushButton::clicked, this, &frmOlv::cmdTableView_Click);
 
-    auto cmdCardView = named(new QPushButton(QStringLiteral("Card"), client), "cmdCardView");
-    cmdCardView->setGeometry(twRect(1920, 960, 615, 250));
+    auto cmdCardView =
+        layout.add(named(new QPushButton(QStringLiteral("Card"), client), "cmdCardView"), {1920, 960, 615, 250});
     connect(cmdCardView, &QPushButton::clicked, this, &frmOlv::cmdCardView_Click);
 
-    m_trvDATA = named(new ObjectTree(client), "trvDATA", "object tree");
-    m_trvDATA->setGeometry(twRect(120, 1320, 5175, 2655));
+    m_trvDATA = layout.add(named(new ObjectTree(client), "trvDATA", "object tree"), {120, 1320, 5175, 2655},
+                           {.right = Share::Half, .bottom = Share::Half});
     connect(m_trvDATA, &ObjectTree::nodeClicked, this, &frmOlv::trvDATA_NodeClick);
     connect(m_trvDATA, &ObjectTree::nodeDoubleClicked, this, [this] { trvDATA_DblClick(); });
     connect(m_trvDATA, &ObjectTree::contextMenuRequested, this,
             [this](const QPoint& at) { m_treeMenu->popup(at); });
 
     // Named by its caption, which a node click changes to the object's class.
-    m_fraDATA = named(new QGroupBox(QStringLiteral("properties"), client), "fraDATA");
-    m_fraDATA->setGeometry(twRect(120, 4080, 5175, 3135));
-
-    m_flxDATA = named(new PropertyGrid(1, 2, m_fraDATA), "flxDATA", "property grid");
-    m_flxDATA->setGeometry(twRect(120, 240, 4935, 2775));
+    m_fraDATA = layout.add(named(new QGroupBox(QStringLiteral("properties"), client), "fraDATA"),
+                           {120, 4080, 5175, 3135},
+                           {.top = Share::Half, .right = Share::Half, .bottom = Share::All});
+    // The grid takes all the frame's extra room.
+    m_flxDATA = m_fraLayout.emplace(m_fraDATA, QSize(5175, 3135))
+                    .add(named(new PropertyGrid(1, 2, m_fraDATA), "flxDATA", "property grid"),
+                         {120, 240, 4935, 2775}, kGrowsBoth);
     m_flxDATA->horizontalHeader()->hide();
     m_flxDATA->verticalHeader()->hide();
     m_flxDATA->verticalHeader()->setDefaultSectionSize(tw(240));
@@ -132,28 +133,35 @@ void frmOlv::buildControls() {
     connect(m_flxDATA, &QTableWidget::cellDoubleClicked, this, [this](int row, int) { flxDATA_DblClick(row); });
     m_flxDATA->installEventFilter(this);
 
-    auto cmdLinking =
-        named(new QPushButton(QStringLiteral("find related objects"), client), "cmdFindLinkingObjects");
-    cmdLinking->setGeometry(twRect(3240, 7320, 1935, 255));
+    // Under the grid, it follows the left column's right edge and the window's bottom.
+    auto cmdLinking = layout.add(
+        named(new QPushButton(QStringLiteral("find related objects"), client), "cmdFindLinkingObjects"),
+        {3240, 7320, 1935, 255},
+        {.left = Share::Half, .top = Share::All, .right = Share::Half, .bottom = Share::All});
     connect(cmdLinking, &QPushButton::clicked, this, &frmOlv::cmdFindLinkingObjects_Click);
 
+    // The previews take the room right of the left column, down to the bottom, and up as far as
+    // the tree's top: the picture box's top (4080) rises at most to the tree's (1320), the note
+    // box with it.
     m_previews = new PreviewPane(client);
-    m_previews->pictureBox()->setGeometry(twRect(5400, 4080, 3855, 3375));
-    m_previews->noteBox()->setGeometry(twRect(5400, 4200, 3855, 3135));
+    constexpr Stretch preview{
+        .left = Share::Half, .right = Share::All, .bottom = Share::All, .rise = {.from = 4080, .to = 1320}};
+    layout.add(m_previews->pictureBox(), {5400, 4080, 3855, 3375}, preview);
+    layout.add(m_previews->noteBox(), {5400, 4200, 3855, 3135}, preview);
 
     // The second search pane and the two spare buttons are never in use; they are kept hidden.
-    auto txtFind2 = named(new QLineEdit(QStringLiteral("find"), client), "txtFind2", "second search text");
-    txtFind2->setGeometry(twRect(4920, 120, 2895, 285));
-    auto cmdFind2 = named(new QPushButton(QStringLiteral("Find"), client), "cmdFind2");
-    cmdFind2->setGeometry(twRect(7920, 150, 735, 255));
-    auto label1 = named(new QLabel(QStringLiteral("use this for Drag 'n Drop"), client), "Label1");
-    label1->setGeometry(twRect(4920, 480, 1935, 255));
-    auto trvDATA2 = named(new QTreeWidget(client), "trvDATA2", "second object tree");
-    trvDATA2->setGeometry(twRect(4920, 840, 4215, 2775));
-    auto command1 = named(new QPushButton(QStringLiteral("Command1"), client), "Command1");
-    command1->setGeometry(twRect(4440, 3600, 1215, 195));
-    auto command2 = named(new QPushButton(QStringLiteral("Form"), client), "Command2");
-    command2->setGeometry(twRect(2520, 960, 615, 250));
+    auto txtFind2 = layout.add(
+        named(new QLineEdit(QStringLiteral("find"), client), "txtFind2", "second search text"), {4920, 120, 2895, 285});
+    auto cmdFind2 =
+        layout.add(named(new QPushButton(QStringLiteral("Find"), client), "cmdFind2"), {7920, 150, 735, 255});
+    auto label1 = layout.add(named(new QLabel(QStringLiteral("use this for Drag 'n Drop"), client), "Label1"),
+                             {4920, 480, 1935, 255});
+    auto trvDATA2 =
+        layout.add(named(new QTreeWidget(client), "trvDATA2", "second object tree"), {4920, 840, 4215, 2775});
+    auto command1 =
+        layout.add(named(new QPushButton(QStringLiteral("Command1"), client), "Command1"), {4440, 3600, 1215, 195});
+    auto command2 =
+        layout.add(named(new QPushButton(QStringLiteral("Form"), client), "Command2"), {2520, 960, 615, 250});
     for (QPushButton* button : findChildren<QPushButton*>()) button->setAutoDefault(true); // Enter presses it
     for (QWidget* spare : std::initializer_list<QWidget*>{txtFind2, cmdFind2, label1, trvDATA2, command1, command2}) {
         spare->setEnabled(false);
@@ -259,23 +267,9 @@ bool frmOlv::guarded(const std::function<void()>& command) {
 
 void frmOlv::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
-    const QSize extra = centralWidget()->size() - centralWidget()->minimumSize();
-    // Half the extra width to the left column, the rest to the previews; half the extra height
-    // to the tree, the rest to the grid. The previews take the room to the right of the left
-    // column: down to the bottom, and up as far as the tree's top.
-    const int left = extra.width() / 2;
-    const int upper = extra.height() / 2, lower = extra.height() - upper;
-    const int rise = std::min(extra.height(), tw(4080) - tw(1320));
-    m_trvDATA->setGeometry(twRect(120, 1320, 5175, 2655).adjusted(0, 0, left, upper));
-    m_fraDATA->setGeometry(twRect(120, 4080, 5175, 3135).adjusted(0, upper, left, extra.height()));
-    m_flxDATA->setGeometry(twRect(120, 240, 4935, 2775).adjusted(0, 0, left, lower));
+    m_layout->place();
+    m_fraLayout->place();
     sizeGridColumns();
-    m_previews->pictureBox()->setGeometry(twRect(5400, 4080, 3855, 3375).adjusted(left, -rise, extra.width(), extra.height()));
-    m_previews->noteBox()->setGeometry(twRect(5400, 4200, 3855, 3135).adjusted(left, -rise, extra.width(), extra.height()));
-    if (auto line = findChild<QWidget*>(QStringLiteral("Line1")))
-        line->setGeometry(twRect(120, 840, 5175, 60).adjusted(0, 0, left, 0));
-    if (auto related = findChild<QWidget*>(QStringLiteral("cmdFindLinkingObjects")))
-        related->move(tw(3240) + left, tw(7320) + extra.height());
 }
 
 } // namespace olv

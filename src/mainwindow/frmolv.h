@@ -7,6 +7,7 @@
 
 #include "commands/tableview.h"
 #include "widgets/context.h"
+#include "widgets/designedlayout.h"
 
 #include <optional>
 
@@ -93,6 +94,7 @@ private:
                    const QString& keyPrefix, const QStringList& ids);
 
     Context& m_ctx;
+    std::optional<DesignedLayout> m_layout, m_fraLayout; // the client area's, the property frame's
     QLineEdit* m_txtFind = nullptr;
     QPushButton* m_cmdFind = nullptr;
     QCheckBox* m_chkWildCardFind = nullptr;
