@@ -40,19 +40,18 @@ void DataGrid::finishEditing() {
     closeEditing();
 }
 
-frmDataEntry::frmDataEntry(Context& context, QWidget* parent) : QWidget(parent), m_ctx(context) {
+frmDataEntry::frmDataEntry(Context& context, QWidget* parent)
+    : QWidget(parent), m_ctx(context), m_layout(this, QSize(7425, 3945)) {
     setObjectName(QStringLiteral("frmDataEntry"));
     setWindowTitle(QStringLiteral("Olv :: Data Entry"));
     setAttribute(Qt::WA_DeleteOnClose); // the next opening loads afresh
-    // The designed size is the smallest; extra room goes to the grid.
-    setMinimumSize(tw(7425), tw(3945));
-    resize(minimumSize());
 
     m_model = new PropertyModel(m_ctx.store, this);
     connect(m_model, &PropertyModel::writeFailed, this, &frmDataEntry::showFailure);
 
-    m_DataGrid1 = named(new DataGrid(this), "DataGrid1", QStringLiteral("property rows"));
-    m_DataGrid1->setGeometry(twRect(0, 240, 7335, 3135));
+    // Extra room goes to the grid; the buttons keep to the bottom.
+    m_DataGrid1 = m_layout.add(named(new DataGrid(this), "DataGrid1", QStringLiteral("property rows")),
+                               {0, 240, 7335, 3135}, kGrowsBoth);
     m_DataGrid1->setModel(m_model);
     m_DataGrid1->setTabKeyNavigation(false); // Tab moves on to the buttons
     m_DataGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -63,9 +62,11 @@ frmDataEntry::frmDataEntry(Context& context, QWidget* parent) : QWidget(parent),
     m_DataGrid1->horizontalHeader()->setHighlightSections(false);
     m_DataGrid1->setWordWrap(false);
 
-    m_cmdNewPV = addButton(this, "cmdNewPV", QStringLiteral("new property"), twRect(0, 3480, 1455, 375));
+    m_cmdNewPV = m_layout.add(addButton(this, "cmdNewPV", QStringLiteral("new property")),
+                              {0, 3480, 1455, 375}, kKeepsToBottom);
     connect(m_cmdNewPV, &QPushButton::clicked, this, &frmDataEntry::cmdNewPV_Click);
-    m_cmdDeletePV = addButton(this, "cmdDeletePV", QStringLiteral("delete property"), twRect(2160, 3480, 1455, 375));
+    m_cmdDeletePV = m_layout.add(addButton(this, "cmdDeletePV", QStringLiteral("delete property")),
+                                 {2160, 3480, 1455, 375}, kKeepsToBottom);
     connect(m_cmdDeletePV, &QPushButton::clicked, this, &frmDataEntry::cmdDeletePV_Click);
 
     setTabOrder(m_DataGrid1, m_cmdNewPV);
@@ -132,11 +133,8 @@ void frmDataEntry::cmdNewPV_Click() {
 
 void frmDataEntry::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    const QSize extra = size() - minimumSize();
-    m_DataGrid1->setGeometry(twRect(0, 240, 7335, 3135).adjusted(0, 0, extra.width(), extra.height()));
+    m_layout.place();
     sizeColumns();
-    for (QPushButton* button : {m_cmdNewPV, m_cmdDeletePV})
-        button->move(button->x(), tw(3480) + extra.height());
 }
 
 bool frmDataEntry::storeBeforeClosing() {

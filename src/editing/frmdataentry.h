@@ -4,6 +4,7 @@
 // for the New property dialog below its button.
 
 #include "widgets/context.h"
+#include "widgets/designedlayout.h"
 
 #include <QTableView>
 #include <QWidget>
@@ -55,6 +56,7 @@ private:
     bool storeBeforeClosing();
 
     Context& m_ctx;
+    DesignedLayout m_layout; // the designed size is the smallest
     QString m_editedObjectId;
     PropertyModel* m_model = nullptr;
     DataGrid* m_DataGrid1 = nullptr;

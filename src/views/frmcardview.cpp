@@ -21,8 +21,6 @@ namespace olv {
 
 namespace {
 
-// The designed client area; the cards fill it and whatever the user adds.
-const QSize designedSize() { return QSize(tw(6435), tw(6330)); }
 // Two cards side by side at the designed size, beside the scroll bar.
 QSize cellSize() { return QSize(tw(3060), tw(2340)); }
 constexpr int kGap = 3; // around a card inside its cell
@@ -239,16 +237,16 @@ const CardFace& CardModel::face(int row) const {
     return *face;
 }
 
-frmCardView::frmCardView(Context& context, QStringList ids, QWidget* parent) : QWidget(parent), m_ctx(context) {
+frmCardView::frmCardView(Context& context, QStringList ids, QWidget* parent)
+    : QWidget(parent), m_ctx(context), m_layout(this, QSize(6435, 6330)) {
     setObjectName(QStringLiteral("frmCardView"));
     setWindowTitle(QStringLiteral("Olv :: CardView"));
     // "Card" shows a later search here while the window is open; once closed, it is made anew.
     setAttribute(Qt::WA_DeleteOnClose);
-    setMinimumSize(designedSize());
-    resize(designedSize());
 
-    m_cards = named(new QListView(this), "lstCards", QStringLiteral("found objects as cards"));
-    m_cards->setGeometry(QRect(QPoint(0, 0), designedSize()));
+    // The cards fill the window and whatever the user adds.
+    m_cards = m_layout.add(named(new QListView(this), "lstCards", QStringLiteral("found objects as cards")),
+                           {0, 0, 6435, 6330}, kGrowsBoth);
     m_cards->setViewMode(QListView::IconMode);
     m_cards->setMovement(QListView::Static);
     m_cards->setResizeMode(QListView::Adjust);
@@ -285,7 +283,7 @@ void frmCardView::open(const QModelIndex& index) {
 
 void frmCardView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    m_cards->setGeometry(rect());
+    m_layout.place();
 }
 
 } // namespace olv

@@ -5,6 +5,7 @@
 
 #include "commands/cards.h"
 #include "widgets/context.h"
+#include "widgets/designedlayout.h"
 
 #include <QAbstractListModel>
 #include <QCache>
@@ -89,6 +90,7 @@ private:
     void open(const QModelIndex& index);
 
     Context& m_ctx;
+    DesignedLayout m_layout; // the designed size is the smallest
     QListView* m_cards = nullptr;
 };
 

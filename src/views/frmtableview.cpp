@@ -132,23 +132,16 @@ private:
 
 } // namespace
 
-// The designed window, and the row beneath it that holds "to CSV".
-const QRect kGrid(0, 120, 8055, 5655);
-const QRect kCSV(120, 5940, 1095, 255);
-constexpr int kWidth = 8100, kHeight = 6255;
-
 frmTableView::frmTableView(Context& context, TableLayout table, QWidget* parent)
     : QWidget(parent), m_ctx(context), m_store(context.store),
-      m_table(std::make_shared<const TableLayout>(std::move(table))) {
+      m_table(std::make_shared<const TableLayout>(std::move(table))), m_layout(this, QSize(8100, 6255)) {
     setObjectName(QStringLiteral("frmTableView"));
     setWindowTitle(QStringLiteral("Olv :: TableView"));
     setAttribute(Qt::WA_DeleteOnClose); // "Table" builds a new one each time
-    // The designed size is the smallest; extra room goes to the grid.
-    setMinimumSize(tw(kWidth), tw(kHeight));
-    resize(minimumSize());
 
-    m_flxTable = named(new QTableView(this), "flxTable", QStringLiteral("found objects"));
-    m_flxTable->setGeometry(twRect(kGrid.x(), kGrid.y(), kGrid.width(), kGrid.height()));
+    // Extra room goes to the grid; "to CSV" keeps to the bottom, in the row beneath it.
+    m_flxTable = m_layout.add(named(new QTableView(this), "flxTable", QStringLiteral("found objects")),
+                              {0, 120, 8055, 5655}, kGrowsBoth);
     m_flxTable->setModel(new ObjectTableModel(
         m_store.path(), m_table, [this](const QString& failure) { m_ctx.prompter->error(this, failure); }, m_flxTable));
     m_flxTable->verticalHeader()->hide();
@@ -160,8 +153,8 @@ frmTableView::frmTableView(Context& context, TableLayout table, QWidget* parent)
     m_flxTable->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     m_flxTable->setTabKeyNavigation(false);
 
-    m_cmdCSV = named(new QPushButton(QStringLiteral("to CSV"), this), "cmdCSV");
-    m_cmdCSV->setGeometry(twRect(kCSV.x(), kCSV.y(), kCSV.width(), kCSV.height()));
+    m_cmdCSV = m_layout.add(named(new QPushButton(QStringLiteral("to CSV"), this), "cmdCSV"),
+                            {120, 5940, 1095, 255}, kKeepsToBottom);
     m_cmdCSV->setAutoDefault(true); // Enter presses it
     connect(m_cmdCSV, &QPushButton::clicked, this, &frmTableView::cmdCSV_Click);
 
@@ -199,10 +192,7 @@ void frmTableView::saveAsCsv(QWidget* parent, Context& context, const Store& sto
 
 void frmTableView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    const QSize extra = size() - minimumSize();
-    m_flxTable->setGeometry(twRect(kGrid.x(), kGrid.y(), kGrid.width(), kGrid.height())
-                                .adjusted(0, 0, extra.width(), extra.height()));
-    m_cmdCSV->move(tw(kCSV.x()), tw(kCSV.y()) + extra.height());
+    m_layout.place();
 }
 
 } // namespace olv

@@ -5,6 +5,7 @@
 
 #include "commands/tableview.h"
 #include "widgets/context.h"
+#include "widgets/designedlayout.h"
 
 #include <QWidget>
 #include <memory>
@@ -36,6 +37,7 @@ private:
     Context& m_ctx;
     Store m_store; // the file the table was found in, also after File, Set Database
     std::shared_ptr<const TableLayout> m_table;
+    DesignedLayout m_layout; // the designed size is the smallest
     QTableView* m_flxTable = nullptr;
     QPushButton* m_cmdCSV = nullptr;
 };

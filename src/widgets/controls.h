@@ -60,10 +60,11 @@ inline QLineEdit* addBox(QWidget* parent, const char* name, const QString& text,
     return box;
 }
 
+// A button at its designed place, or without one for a DesignedLayout to place.
 inline QPushButton* addButton(QWidget* parent, const char* name, const QString& caption,
-                              QRect place) {
+                              QRect place = {}) {
     auto button = named(new QPushButton(caption, parent), name);
-    button->setGeometry(place);
+    if (place.isValid()) button->setGeometry(place);
     button->setAutoDefault(true); // Enter presses a focused button, as Space does
     return button;
 }
