@@ -14,6 +14,9 @@
 #include "views/frmtableview.h"
 #include "editing/frmdataentry.h"
 #include "editing/frmnewpv.h"
+#include "history/frmhistory.h"
+#include "history/frmhistorysize.h"
+#include "history/frmrecentlydeleted.h"
 #include "text/rtf.h"
 
 #include <QAbstractButton>
@@ -45,8 +48,11 @@ QStringList clipped(QWidget* window) {
         // A check box's caption sits beside its box.
         const int room = w->width() - (w->inherits("QCheckBox") ? 20 : button ? 4 : 0);
         const QFontMetrics metrics(w->font());
-        if (w->isVisibleTo(window) && !text.isEmpty() &&
-            (metrics.horizontalAdvance(text) > room || metrics.height() > w->height()))
+        // A label that wraps its words needs the height of its lines.
+        const bool fits = label && label->wordWrap()
+                              ? metrics.boundingRect(QRect(0, 0, room, 100000), Qt::TextWordWrap, text).height() <= w->height()
+                              : metrics.horizontalAdvance(text) <= room && metrics.height() <= w->height();
+        if (w->isVisibleTo(window) && !text.isEmpty() && !fits)
             bad << w->objectName() + QStringLiteral(": ") + text;
         if (const QVariant from = w->property("shrunkFrom"); from.isValid() && w->isVisibleTo(window))
             bad << QStringLiteral("%1: shrunk from %2 to %3 pt").arg(w->objectName()).arg(from.toDouble()).arg(w->font().pointSizeF());
@@ -174,6 +180,25 @@ private slots:
         QVERIFY(newPV);
         check(newPV, "frmNewPV");
         checkDialog(newPV);
+        d.h.windows.unloadAllBut(&d.window);
+    }
+
+    void shouldFitTheHistoryWindows() {
+        MainWindowDriver d;
+        d.h.add({{obj(2), kName, "Fern"}, {obj(2), "colour", "green"}, {obj(3), kName, "Moss"}});
+        Database db = d.h.ctx.store.open();
+        QVERIFY(db.step("delete object Moss").removeObject(obj(3), db.storedRowsOf(obj(3))));
+        d.search("Fern");
+        d.clickNode(d.nodeWithKey(obj(2)));
+        d.action("mnuT1OHistory")->trigger();
+        d.action("mnuEditRecentlyDeleted")->trigger();
+        d.action("mnuDBHistorySize")->trigger();
+        for (QWidget* w : std::initializer_list<QWidget*>{d.h.windows.find<frmHistory>(), d.h.windows.find<frmRecentlyDeleted>(),
+                                                          d.h.windows.find<frmHistorySize>()}) {
+            QVERIFY(w);
+            check(w, w->objectName());
+            checkDialog(w);
+        }
         d.h.windows.unloadAllBut(&d.window);
     }
 

@@ -42,13 +42,14 @@ private slots:
             for (QAction* a : menu->actions()) list << (a->isSeparator() ? "-" : a->text());
             return list;
         };
-        QCOMPARE(captions(d.window.menuBar()), (QStringList{"&File", "&Database", "&Services", "&Report", "&Help"}));
+        QCOMPARE(captions(d.window.menuBar()), (QStringList{"&File", "&Edit", "&Database", "&Services", "&Report", "&Help"}));
         QCOMPARE(captions(d.child<QMenu>("mnuFile")), (QStringList{"Set Database", "&Import", "E&xit"}));
-        QCOMPARE(captions(d.child<QMenu>("mnuDB")), (QStringList{"New ...", "&New Object", "&Statistics"}));
+        QCOMPARE(captions(d.child<QMenu>("mnuEdit")), (QStringList{"Undo", "Redo", "-", "Recently deleted"}));
+        QCOMPARE(captions(d.child<QMenu>("mnuDB")), (QStringList{"New ...", "&New Object", "&Statistics", "History size…"}));
         QCOMPARE(captions(d.child<QMenu>("mnuDBNew")), (QStringList{"Collection", "URL"}));
         QCOMPARE(captions(d.window.treeMenu()),
                  (QStringList{"load related objects", "-", "CLONE object", "Add new properties", "Edit properties",
-                              "Delete properties", "-", "Add New IMAGE", "Add New Richtext Note", "-",
+                              "History", "Delete object", "Delete properties", "-", "Add New IMAGE", "Add New Richtext Note", "-",
                               "Add New OBJECT"}));
         QVERIFY(!d.action("mnuReportExcelPivot")->isEnabled() && !d.action("mnuT1ODeleteProperties")->isEnabled());
     }

@@ -24,8 +24,9 @@ QString caption(const char* verb, const std::optional<Step>& step) {
     return step ? plain + QLatin1Char(' ') + oneLine(step->what) : plain;
 }
 
-QString rowCount(qsizetype n) {
-    return n == 1 ? QStringLiteral("1 row") : QStringLiteral("%1 rows").arg(n);
+// "1 row", "3 rows"
+QString counted(qint64 n, const QString& what) {
+    return QStringLiteral("%1 %2%3").arg(n).arg(what, n == 1 ? QString() : QStringLiteral("s"));
 }
 
 } // namespace
@@ -157,7 +158,7 @@ HistoryCommands::Refusal HistoryCommands::restore(const ObjectHistory& history, 
 
 QString HistoryCommands::DeleteQuestion::text() const {
     if (rows.isEmpty()) return {};
-    QString text = QStringLiteral("Delete the object \"%1\" with its %2?\n\n").arg(name, rowCount(rows.size()));
+    QString text = QStringLiteral("Delete the object \"%1\" with its %2?\n\n").arg(name, counted(rows.size(), QStringLiteral("row")));
     if (linking.isEmpty()) {
         text += QStringLiteral("No object links to it.");
     } else {
@@ -261,11 +262,9 @@ QString HistoryCommands::Size::text(const QString& file) const {
     const QString where = QDir::toNativeSeparators(file);
     if (size.changes == 0)
         return QStringLiteral("The history of %1 takes %2 and holds no changes.").arg(where, taken);
-    return QStringLiteral("The history of %1 takes %2: %3 changes in %4 steps of Olv, kept since %5.")
-        .arg(where, taken)
-        .arg(size.changes)
-        .arg(size.steps)
-        .arg(shown(size.oldest));
+    return QStringLiteral("The history of %1 takes %2: %3 in %4 of Olv, kept since %5.")
+        .arg(where, taken, counted(size.changes, QStringLiteral("change")), counted(size.steps, QStringLiteral("step")),
+             shown(size.oldest));
 }
 
 QString HistoryCommands::forgetQuestion(const QDate& before) {

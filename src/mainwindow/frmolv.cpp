@@ -190,6 +190,7 @@ void frmOlv::buildMenus() {
     connect(addItem(file, QStringLiteral("E&xit"), "mnuFileExit"), &QAction::triggered, this,
             &frmOlv::mnuFileExit_Click);
     bar->addMenu(file);
+    bar->addMenu(buildEditMenu(bar));
 
     QMenu* db = addMenu(bar, QStringLiteral("&Database"), "mnuDB");
     QMenu* dbNew = addMenu(db, QStringLiteral("New ..."), "mnuDBNew");
@@ -202,6 +203,8 @@ void frmOlv::buildMenus() {
             &frmOlv::mnuDBNewObject_Click);
     connect(addItem(db, QStringLiteral("&Statistics"), "mnuDBStats"), &QAction::triggered, this,
             &frmOlv::mnuDBStats_Click);
+    connect(addItem(db, QStringLiteral("History size…"), "mnuDBHistorySize"), &QAction::triggered, this,
+            &frmOlv::mnuDBHistorySize_Click);
     bar->addMenu(db);
 
     QMenu* services = addMenu(bar, QStringLiteral("&Services"), "mnuServices");
@@ -230,6 +233,10 @@ void frmOlv::buildMenus() {
     addItem(m_treeMenu, QStringLiteral("Add new properties"), "mnuT1OAddProperties", false);
     connect(addItem(m_treeMenu, QStringLiteral("Edit properties"), "mnuT1OEditProperties"), &QAction::triggered,
             this, &frmOlv::mnuT1OEditProperties_Click);
+    connect(addItem(m_treeMenu, QStringLiteral("History"), "mnuT1OHistory"), &QAction::triggered, this,
+            &frmOlv::mnuT1OHistory_Click);
+    connect(addItem(m_treeMenu, QStringLiteral("Delete object"), "mnuT1ODeleteObject"), &QAction::triggered,
+            this, &frmOlv::mnuT1ODeleteObject_Click);
     addItem(m_treeMenu, QStringLiteral("Delete properties"), "mnuT1ODeleteProperties", false);
     m_treeMenu->addSeparator()->setObjectName(QStringLiteral("mnuT1OH1"));
     connect(addItem(m_treeMenu, QStringLiteral("Add New IMAGE"), "mnuT1OAddNewImage"), &QAction::triggered,
@@ -239,6 +246,10 @@ void frmOlv::buildMenus() {
     m_treeMenu->addSeparator()->setObjectName(QStringLiteral("mnuT1OH2"));
     connect(addItem(m_treeMenu, QStringLiteral("Add New OBJECT"), "mnuT1OAddNewObject"), &QAction::triggered,
             this, &frmOlv::mnuT1OAddNewObject_Click);
+
+    // Whatever a menu's command wrote, Undo names it at once.
+    connect(bar, &QMenuBar::triggered, this, &frmOlv::refreshEditMenuSoon);
+    connect(m_treeMenu, &QMenu::triggered, this, &frmOlv::refreshEditMenuSoon);
 
     // An open menu shows no caption of its own, yet screen readers announce it by one.
     for (QMenu* menu : findChildren<QMenu*>())

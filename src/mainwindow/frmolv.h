@@ -2,8 +2,9 @@
 // The main window: search boxes, the object tree, the property grid with its previews, the menus
 // and every command that starts from them. One class in several files, one for each job:
 // frmolv.cpp (controls, menus, layout), frmolv_search.cpp (search, tree and the tree's menu),
-// frmolv_grid.cpp, frmolv_views.cpp (Table, Card, Report) and frmolv_file.cpp (File, Database,
-// Help, Exit); the previews are a pane of their own.
+// frmolv_grid.cpp, frmolv_views.cpp (Table, Card, Report), frmolv_file.cpp (File, Database,
+// Help, Exit) and frmolv_history.cpp (Edit, the history's windows, Delete object); the previews
+// are a pane of their own.
 
 #include "commands/tableview.h"
 #include "widgets/context.h"
@@ -55,6 +56,12 @@ public:
     void mnuReportHTML_Click();
     void mnuReportCSV_Click();
     void mnuHelpAbout_Click();
+    void mnuEditUndo_Click();
+    void mnuEditRedo_Click();
+    void mnuEditRecentlyDeleted_Click();
+    void mnuT1OHistory_Click();
+    void mnuT1ODeleteObject_Click();
+    void mnuDBHistorySize_Click();
 
     void trvDATA_NodeClick(QTreeWidgetItem* node);
     // Shows the object of a node key as a click on that node does: grid, frame caption, previews
@@ -73,6 +80,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     // Unloads the other windows and ends the program; false when a window chose to stay open,
@@ -92,6 +100,20 @@ private:
     // Asks before a long listing, then lists the found objects below parent.
     void showFound(LongWork& work, SearchCommand& search, QTreeWidgetItem* parent,
                    const QString& keyPrefix, const QStringList& ids);
+    // Fills the grid and the frame's caption with the object's rows: nothing when they could not
+    // be read, else whether the object has any.
+    std::optional<bool> showRowsOf(const QString& id);
+
+    // Edit and the history (frmolv_history.cpp).
+    QMenu* buildEditMenu(QWidget* parent);
+    // Names Undo and Redo by the steps they would take, or disables them.
+    void refreshEditMenu();
+    // The same once the command under way is done, e.g. after a menu's command that may write.
+    void refreshEditMenuSoon();
+    void takeBack(bool undo);
+    // After rows changed through the history: the search listed again, the object shown again,
+    // the open windows that show rows read afresh.
+    void showChanges();
 
     Context& m_ctx;
     std::optional<DesignedLayout> m_layout, m_fraLayout; // the client area's, the property frame's
@@ -103,6 +125,10 @@ private:
     QTableWidget* m_flxDATA = nullptr;
     PreviewPane* m_previews = nullptr; // Image1 and rtbNote
     QMenu* m_treeMenu = nullptr;
+    QAction* m_mnuEditUndo = nullptr;
+    QAction* m_mnuEditRedo = nullptr;
+    QAction* m_mnuEditRecentlyDeleted = nullptr;
+    std::optional<Step> m_undoStep, m_redoStep; // as Edit names them
     std::function<void()> m_quit; // none: the application ends
     bool m_exiting = false;
 };

@@ -60,6 +60,14 @@ void frmOlv::cmdFindLinkingObjects_Click() {
 void frmOlv::trvDATA_NodeClick(QTreeWidgetItem* node) { showObject(ObjectTree::keyOf(node)); }
 
 void frmOlv::showObject(const QString& key) {
+    const QString id = objectIdOf(key);
+    // The selection is handed over whole or not at all.
+    if (!showRowsOf(id).has_value()) return;
+    m_ctx.currentObjectId = id;
+    m_ctx.clipboard->setText(key);
+}
+
+std::optional<bool> frmOlv::showRowsOf(const QString& id) {
     // The previews go with the rows they came from: a picture of another object would mislead.
     m_previews->clear();
     {
@@ -70,17 +78,13 @@ void frmOlv::showObject(const QString& key) {
     }
     sizeGridColumns();
 
-    const QString id = objectIdOf(key);
     PropertyView view;
     const bool read = guarded([&] {
         BusyCursor busy;
         Database db = m_ctx.store.open();
         view = propertiesOf(db, id);
     });
-    // The selection is handed over whole or not at all.
-    if (!read) return;
-    m_ctx.currentObjectId = id;
-    m_ctx.clipboard->setText(key);
+    if (!read) return std::nullopt;
     if (view.caption) m_fraDATA->setTitle(*view.caption);
     m_flxDATA->setRowCount(1 + int(view.cells.size()));
     for (int r = 0; r < int(view.cells.size()); ++r) {
@@ -90,6 +94,7 @@ void frmOlv::showObject(const QString& key) {
             m_flxDATA->setItem(r + 1, c, item);
         }
     }
+    return view.caption || !view.cells.isEmpty();
 }
 
 void frmOlv::trvDATA_DblClick() {
