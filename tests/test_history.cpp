@@ -294,6 +294,15 @@ private slots:
         d.press(Qt::Key_Return);
         QVERIFY(d.h.prompter.texts(Prompt::Message).last().startsWith("Please type a date and time as "));
         QCOMPARE(HistoryDriver::lines(rows).size(), 3);
+
+        // History asked for another object: the open window shows it, and nothing of the lamp.
+        d.backToMain();
+        d.clickNode(d.nodeWithKey(kDesk)); // the menu acts on the node clicked last
+        d.treeMenu("mnuT1OHistory", d.nodeWithKey(kDesk));
+        QCOMPARE(d.opened<frmHistory>(), w);
+        QCOMPARE(w->findChild<QLabel*>("lblObject")->text(), "The history holds no change to \"Desk\" [ " + kDesk + " ].");
+        QCOMPARE(HistoryDriver::lines(grid), QStringList());
+        QCOMPARE(HistoryDriver::lines(rows), QStringList());
     }
 
     void deleteObjectAsksThenDeletesAndUndoBringsItBack() {

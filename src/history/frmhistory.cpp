@@ -103,7 +103,9 @@ void frmHistory::showHistory(const Store& store, HistoryCommands::ObjectHistory 
 void frmHistory::fill(HistoryCommands::ObjectHistory history) {
     const bool sameObject = history.id == m_history.id;
     m_history = std::move(history);
-    m_lblObject->setText(QStringLiteral("Changes to \"%1\" [ %2 ], newest first:").arg(m_history.name, m_history.id));
+    m_lblObject->setText(m_history.lines.isEmpty()
+                             ? QStringLiteral("The history holds no change to \"%1\" [ %2 ].").arg(m_history.name, m_history.id)
+                             : QStringLiteral("Changes to \"%1\" [ %2 ], newest first:").arg(m_history.name, m_history.id));
     QList<QStringList> rows;
     rows.reserve(m_history.lines.size());
     for (const HistoryCommands::Line& l : m_history.lines) rows.push_back({l.when, l.property, l.change, l.madeBy});
