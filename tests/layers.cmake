@@ -15,6 +15,7 @@ set(layer_dialogs 3)
 set(layer_editing 3)
 set(layer_views 3)
 set(layer_about 3)
+set(layer_history 3)
 set(layer_app 4)
 
 file(GLOB_RECURSE sources "${SOURCE_DIR}/src/*.cpp" "${SOURCE_DIR}/src/*.h")

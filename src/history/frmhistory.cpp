@@ -1,6 +1,6 @@
 #include "frmhistory.h"
 
-#include "app/ui.h"
+#include "widgets/ui.h"
 #include "platform/prompter.h"
 #include "texttable.h"
 

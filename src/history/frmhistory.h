@@ -3,7 +3,7 @@
 // "Restore" brings back the value the selected change took away, and "show as it was" lists the
 // object's rows at a chosen date and time.
 
-#include "app/context.h"
+#include "widgets/context.h"
 #include "commands/history.h"
 
 #include <QWidget>

@@ -1,6 +1,6 @@
 #include "frmhistorysize.h"
 
-#include "app/ui.h"
+#include "widgets/ui.h"
 #include "platform/prompter.h"
 
 #include <QHBoxLayout>

@@ -2,7 +2,7 @@
 // History size: how much room the history takes in the file, and "Forget older", which forgets
 // what was kept before a chosen day once the user agrees that it cannot be undone.
 
-#include "app/context.h"
+#include "widgets/context.h"
 #include "commands/history.h"
 
 #include <QWidget>

@@ -1,6 +1,6 @@
 #include "frmrecentlydeleted.h"
 
-#include "app/ui.h"
+#include "widgets/ui.h"
 #include "platform/prompter.h"
 #include "texttable.h"
 

@@ -2,7 +2,7 @@
 // Recently deleted: the objects that lost all their rows, by whatever means, with their name,
 // class, when and by whom; "Restore" brings every row of the selected one back.
 
-#include "app/context.h"
+#include "widgets/context.h"
 #include "commands/history.h"
 
 #include <QWidget>

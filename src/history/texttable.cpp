@@ -1,6 +1,6 @@
 #include "texttable.h"
 
-#include "app/ui.h"
+#include "widgets/ui.h"
 
 #include <QHeaderView>
 #include <QTableView>

@@ -4,10 +4,10 @@
 
 #include "frmolv.h"
 
-#include "app/longwork.h"
-#include "app/placement.h"
-#include "app/ui.h"
-#include "app/windowregistry.h"
+#include "widgets/longwork.h"
+#include "widgets/placement.h"
+#include "widgets/ui.h"
+#include "widgets/windowregistry.h"
 #include "commands/history.h"
 #include "commands/search.h"
 #include "editing/frmdataentry.h"
