@@ -20,6 +20,7 @@
 #include "corpus.h"
 #include "editing/frmdataentry.h"
 #include "fakes.h"
+#include "history/frmhistory.h"
 #include "jetgrow.h"
 #include "mainwindow/frmolv.h"
 #include "platform/clipboard.h"
@@ -417,6 +418,22 @@ QString thousandRowsObject(const QString& path) {
         Database(path).appendAll(rows);
     }
     return thousand;
+}
+
+// An object whose history holds 1,000 changes: one added row edited 999 times, made in the file
+// once. Edits are single steps, as data entry stores them.
+QString thousandChangesObject(const QString& path) {
+    const QString id = QStringLiteral("OlObj19990102000000");
+    if (Database(path).historyOf(id).size() < 1000) {
+        deleteObject(path, id);
+        Database(path).step(QStringLiteral("new property colour")).append(id, QStringLiteral("colour"), QStringLiteral("hue 0"));
+        for (int i = 1; Database(path).historyOf(id).size() < 1000; ++i) {
+            Database db(path);
+            const StoredRow was = db.storedRowsOf(id).first();
+            db.step(QStringLiteral("edit of colour")).replaceRow(was, {id, QStringLiteral("colour"), QStringLiteral("hue %1").arg(i)});
+        }
+    }
+    return id;
 }
 
 // --- The table view and the HTML report ---------------------------------------------------------
@@ -1155,6 +1172,26 @@ int main(int argc, char* argv[]) {
            }));
     check(Database(path).findObjects(QStringLiteral("edited %1").arg(edits), false) == QStringList{thousand}, "edited cell stored");
     closeEntry();
+
+    // The History window of an object with 1,000 changes, from the menu until shown.
+    const QString changed = thousandChangesObject(path);
+    auto closeHistory = [&] {
+        if (auto open = windows.find<frmHistory>()) delete open;
+    };
+    report("history_window_1000_changes_ms", measure(kRuns, [&] {
+               closeHistory();
+               clipboard.setText(changed);
+           },
+                                                     [&] {
+                                                         return timed([&] {
+                                                             window.mnuT1OHistory_Click();
+                                                             QCoreApplication::processEvents();
+                                                         });
+                                                     }));
+    check(windows.find<frmHistory>() &&
+              windows.find<frmHistory>()->findChild<QTableView*>(QStringLiteral("flxHistory"))->model()->rowCount() >= 1000,
+          "1,000 changes listed");
+    closeHistory();
 
     // Cloning the object with 50 rows; each clone is removed again before the next run.
     auto removeClones = [&] {
