@@ -1,5 +1,5 @@
 # Fails, naming file and include, when a file includes a folder of a layer above its own, or when
-# a file outside src/store includes SQLite's or SQLiteCpp's headers: the commands and the windows
+# a file outside src/store includes SQLite's, SQLiteCpp's or libpq's headers: the commands and the windows
 # reach the rows through the store's Database only.
 #
 # Layers, from the bottom: the store, text and the desktop seams, which know none of the other
@@ -31,7 +31,7 @@ foreach(source ${sources})
     endif()
 
     if(NOT folder STREQUAL "store")
-        file(STRINGS "${source}" includes REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"](SQLiteCpp/|sqlite3)")
+        file(STRINGS "${source}" includes REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"](SQLiteCpp/|sqlite3|libpq-fe)")
         if(includes)
             list(APPEND sqlite_offenders "${name}: ${includes}")
         endif()
@@ -54,7 +54,7 @@ endforeach()
 set(failures "")
 if(sqlite_offenders)
     list(JOIN sqlite_offenders "\n  " shown)
-    string(APPEND failures "SQLite is the store's own business, but these include it:\n  ${shown}\n")
+    string(APPEND failures "The database libraries are the store's own business, but these include them:\n  ${shown}\n")
 endif()
 if(layer_offenders)
     list(JOIN layer_offenders "\n  " shown)
