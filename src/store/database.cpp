@@ -1,7 +1,8 @@
 // The handle the commands hold, over whichever engine keeps the rows, and what it answers
 // from the rows alone.
 
-#include "sqliteengine.h"
+#include "pgengine.h"
+#include "sqlitecommon.h"
 
 #include <QDir>
 #include <algorithm>
@@ -18,8 +19,15 @@ QString StoreError::message() const {
 
 bool isObjectId(const QString& value) { return value.startsWith(kObjectPrefix); }
 
+namespace {
+std::unique_ptr<Engine> engineFor(const QString& connection, Database::Indexes indexes) {
+    if (isServerConnection(connection)) return std::make_unique<PgEngine>(connection);
+    return std::make_unique<SqliteEngine>(connection, indexes == Database::Indexes::Repair);
+}
+} // namespace
+
 Database::Database(const QString& connection, Indexes indexes)
-    : m_connection(connection), m_engine(std::make_unique<SqliteEngine>(connection, indexes == Indexes::Repair)) {}
+    : m_connection(connection), m_engine(engineFor(connection, indexes)) {}
 
 Database::~Database() = default;
 Database::Database(Database&&) noexcept = default;
@@ -82,6 +90,11 @@ qint64 Database::addMissing(const QList<Row>& rows, const std::function<bool(dou
     return addMissing(typed, progress);
 }
 
+QList<TypedRow> readAllRows(const QString& connection, const std::function<bool(double)>& progress) {
+    if (!isServerConnection(connection)) return sqlite::readAllRows(connection, progress);
+    return PgEngine(connection, false).allRows(progress);
+}
+
 // --- The database in use -----------------------------------------------------------------------
 
 Database Store::open() const {
@@ -108,6 +121,9 @@ Database Store::open() const {
 
 QString Store::defaultPath() { return QDir::homePath() + QStringLiteral("/Olv/Olv.mdb"); }
 
-void Store::createIfMissing(const QString& path) { SqliteEngine::createIfMissing(path); }
+void Store::createIfMissing(const QString& path) {
+    // A server database is made by its administrator, never on the way.
+    if (!isServerConnection(path)) SqliteEngine::createIfMissing(path);
+}
 
 } // namespace olv

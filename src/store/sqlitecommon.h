@@ -2,6 +2,7 @@
 // What the SQLite parts of the store share. Kept out of store.h, so that nothing above the store
 // sees SQLite.
 
+#include "keys.h"
 #include "sqliteengine.h"
 
 #include <SQLiteCpp/SQLiteCpp.h>
@@ -22,11 +23,9 @@ bool isAscii(const QString& s);
 QString reasonFor(const SQLite::Exception& e, const QString& path);
 bool interrupted(const SQLite::Exception& e);
 
-// Spellings that between them stand for every text equal to text: each character is swapped for
-// the characters that equal it. ASCII letter case is left out, as SQLite's NOCASE and the trigram
-// index fold it themselves; other alphabets they fold by older tables than ours, or not at all.
-// Empty when there would be more than limit spellings.
-QStringList spellings(const QString& text, qsizetype limit);
+// SQLite's NOCASE and the trigram index fold ASCII letter case themselves.
+using keys::spellings;
+using keys::escapeLike;
 // "= ?" for one value, "IN (?, ?, ...)" for several.
 std::string oneOf(qsizetype n);
 void bindAll(SQLite::Statement& q, const QStringList& values, int first = 1);
@@ -44,6 +43,9 @@ struct Plan {
 };
 
 Plan planFor(SQLite::Database& db, const QString& path);
+
+// Every row of a file, as it holds them, without writing to it.
+QList<TypedRow> readAllRows(const QString& path, const std::function<bool(double)>& progress);
 
 // The history's times, as SQLite writes them (UTC, to the millisecond).
 QDateTime timeOf(const SQLite::Column& c);

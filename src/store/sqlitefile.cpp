@@ -156,7 +156,7 @@ QVariant value(const SQLite::Column& c) {
 }
 } // namespace
 
-QList<TypedRow> readAllRows(const QString& path, const std::function<bool(double)>& progress) {
+QList<TypedRow> sqlite::readAllRows(const QString& path, const std::function<bool(double)>& progress) {
     try {
         // Read-only: the other file is never written, not even with indexes.
         SQLite::Database db(path.toStdString(), SQLite::OPEN_READONLY, 5000);

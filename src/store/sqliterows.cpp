@@ -254,25 +254,6 @@ void bindValue(SQLite::Statement& q, int index, const QVariant& value) {
     }
 }
 
-// A value as Olv shows it, the way SQLite gives it as text; null for NULL.
-QString shownAs(const QVariant& value) {
-    switch (value.typeId()) {
-    case QMetaType::UnknownType: return QString();
-    case QMetaType::LongLong: return QString::number(value.toLongLong());
-    case QMetaType::Double: {
-        char* text = sqlite3_mprintf("%!.15g", value.toDouble()); // as SQLite turns a real into text
-        const QString shown = QString::fromUtf8(text);
-        sqlite3_free(text);
-        return shown;
-    }
-    case QMetaType::QByteArray: return QString::fromUtf8(value.toByteArray());
-    default: {
-        QString text = value.toString();
-        if (text.isNull()) text = QLatin1String(""); // text, even when empty, is no NULL
-        return text;
-    }
-    }
-}
 } // namespace
 
 void SqliteEngine::insertAll(const QList<TypedRow>& rows, const std::function<bool(double)>& progress) {
@@ -314,14 +295,14 @@ qint64 SqliteEngine::addMissing(const QList<TypedRow>& rows, const std::function
         for (qsizetype i = 0; i < rows.size(); ++i) {
             if (progress && i % 500 == 0 && !progress(double(i) / double(rows.size()) / 2)) throw Cancelled();
             const TypedRow& r = rows[i];
-            const QString o = shownAs(r.o);
+            const QString o = keys::shownAs(r.o);
             auto object = held.find(field(o));
             if (object == held.end()) {
                 object = held.insert(field(o), {});
                 for (const StoredRow& s : storedRowsOfObject(o))
                     if (field(s.row.o) == field(o)) ++(*object)[key(s.row.o, s.row.p, s.row.v)];
             }
-            int& count = (*object)[key(o, shownAs(r.p), shownAs(r.v))];
+            int& count = (*object)[key(o, keys::shownAs(r.p), keys::shownAs(r.v))];
             if (count > 0) {
                 --count;
                 continue;

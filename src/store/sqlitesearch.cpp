@@ -9,26 +9,6 @@ namespace olv {
 
 namespace sqlite {
 
-QStringList spellings(const QString& text, qsizetype limit) {
-    std::vector<std::u32string> all{std::u32string()};
-    for (const char32_t c : text.toStdU32String()) {
-        std::u32string alternatives;
-        for (char32_t a : jet::sameLetters(c)) {
-            if (a >= U'A' && a <= U'Z') a += U'a' - U'A';
-            if (alternatives.find(a) == std::u32string::npos) alternatives.push_back(a);
-        }
-        if (all.size() * alternatives.size() > size_t(limit)) return {};
-        std::vector<std::u32string> next;
-        next.reserve(all.size() * alternatives.size());
-        for (const std::u32string& s : all)
-            for (const char32_t a : alternatives) next.push_back(s + a);
-        all = std::move(next);
-    }
-    QStringList result;
-    for (const std::u32string& s : all) result << QString::fromStdU32String(s);
-    return result;
-}
-
 // "= ?" for one value, "IN (?, ?, ...)" for several.
 std::string oneOf(qsizetype n) {
     if (n == 1) return "= ?";
@@ -64,11 +44,6 @@ std::string likeAny(qsizetype n, bool blobs, int first = 1) {
     return "(" + any("V") + " OR (typeof(V) = 'blob' AND (" + any("CAST(V AS TEXT)") + ")))";
 }
 
-QString escapeLike(QString s) {
-    return s.replace(QLatin1Char('\\'), QStringLiteral("\\\\"))
-        .replace(QLatin1Char('%'), QStringLiteral("\\%"))
-        .replace(QLatin1Char('_'), QStringLiteral("\\_"));
-}
 
 
 // FTS5 query that every value containing all of the runs satisfies; empty when no run is long

@@ -51,8 +51,8 @@ struct StoredRow {
     bool operator==(const StoredRow&) const = default;
 };
 
-// A failure to use the database; says which (a file's path, or the connection string of a server)
-// and why, in words for the user.
+// A failure to use the database; says which (a file's path, or user@host/dbname for a server,
+// never its connection string, which may hold a password) and why, in words for the user.
 class StoreError : public std::runtime_error {
 public:
     StoreError(const QString& file, const QString& reason);
@@ -62,6 +62,9 @@ public:
     // Another program holds the database; the command waits no longer.
     static inline const QString kBusy = QStringLiteral("the database is locked by another program");
     bool busy() const { return m_reason == kBusy; }
+    // The server wants a password that neither ~/.pgpass, PGPASSFILE nor a service file gives.
+    static inline const QString kNeedsPassword = QStringLiteral("the server asks for a password");
+    bool needsPassword() const { return m_reason == kNeedsPassword; }
 
 private:
     QString m_file, m_reason;
@@ -77,6 +80,14 @@ public:
 using PatternError = jet::PatternError;
 
 bool isObjectId(const QString& value); // starts with "OlObj"
+
+// A connection names a database on a PostgreSQL server in libpq's forms: a URI
+// ("postgresql://user@host/olv") or keywords ("host=... dbname=olv", "service=olv"). Anything
+// else is the path of a file.
+bool isServerConnection(const QString& connection);
+// How messages and titles name the database: user@host/dbname for a server (a Unix socket's
+// host shown as its folder), the native path for a file.
+QString displayNameOf(const QString& connection);
 
 // Called now and then during long statements; answering false calls the work off.
 using KeepGoing = std::function<bool()>;
@@ -163,8 +174,8 @@ public:
         Repair, // make missing or stale search indexes at once
         Leave,  // use them only where they are sound; repair() says what is missing
     };
-    // connection names the database; a file's path is the form for an SQLite file, the only
-    // kind there is so far.
+    // connection names the database: a file's path for an SQLite file, or a connection to a
+    // server (see isServerConnection).
     explicit Database(const QString& connection, Indexes indexes = Indexes::Repair);
     ~Database();
     Database(Database&&) noexcept;

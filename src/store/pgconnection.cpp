@@ -1,0 +1,259 @@
+// The server engine's connection: finding which database a connection names, connecting, running
+// a statement with its values bound, errors in words, and the table and indexes Olv needs.
+
+#include "pgcommon.h"
+
+#include <QDir>
+#include <QRegularExpression>
+#include <poll.h>
+
+namespace olv {
+
+using namespace pg;
+
+// --- Naming the database ------------------------------------------------------------------------
+
+bool isServerConnection(const QString& connection) {
+    // libpq's URIs, and its key=value form ("host=... dbname=olv", "service=olv"); a path never
+    // begins with a keyword and "=".
+    static const QRegularExpression keyword(QStringLiteral("^\\s*[A-Za-z_]+\\s*="));
+    return connection.startsWith(QLatin1String("postgresql://")) || connection.startsWith(QLatin1String("postgres://")) ||
+           keyword.match(connection).hasMatch();
+}
+
+namespace {
+
+QString nameOf(const QString& user, const QString& host, const QString& dbname) {
+    return QStringLiteral("%1@%2/%3").arg(user, host.isEmpty() ? QStringLiteral("localhost") : host, dbname);
+}
+
+} // namespace
+
+QString displayNameOf(const QString& connection) {
+    if (!isServerConnection(connection)) return QDir::toNativeSeparators(connection);
+    char* error = nullptr;
+    PQconninfoOption* given = PQconninfoParse(connection.toUtf8().constData(), &error);
+    if (!given) {
+        PQfreemem(error);
+        return QStringLiteral("the server database");
+    }
+    // What is not given comes from the environment and libpq's defaults, as when connecting.
+    PQconninfoOption* defaults = PQconndefaults();
+    const auto option = [&](const char* keyword) {
+        for (const PQconninfoOption* o = given; o->keyword; ++o)
+            if (qstrcmp(o->keyword, keyword) == 0 && o->val && *o->val) return QString::fromUtf8(o->val);
+        for (const PQconninfoOption* o = defaults; o && o->keyword; ++o)
+            if (qstrcmp(o->keyword, keyword) == 0 && o->val && *o->val) return QString::fromUtf8(o->val);
+        return QString();
+    };
+    const QString user = option("user"), dbname = option("dbname");
+    const QString name = nameOf(user, option("host"), dbname.isEmpty() ? user : dbname);
+    PQconninfoFree(given);
+    PQconninfoFree(defaults);
+    return name;
+}
+
+// --- Values and answers -------------------------------------------------------------------------
+
+namespace pg {
+
+Params& Params::text(const QString& value) {
+    m_values.push_back(value.toUtf8());
+    m_null.push_back(value.isNull());
+    return *this;
+}
+
+Params& Params::number(qint64 value) {
+    m_values.push_back(QByteArray::number(value));
+    m_null.push_back(false);
+    return *this;
+}
+
+Params& Params::texts(const QStringList& values) {
+    // An array in the server's own text form: every element quoted, NULL bare.
+    QByteArray a = "{";
+    for (qsizetype i = 0; i < values.size(); ++i) {
+        if (i) a += ',';
+        if (values[i].isNull()) {
+            a += "NULL";
+            continue;
+        }
+        a += '"';
+        for (const char c : values[i].toUtf8()) {
+            if (c == '"' || c == '\\') a += '\\';
+            a += c;
+        }
+        a += '"';
+    }
+    a += '}';
+    m_values.push_back(std::move(a));
+    m_null.push_back(false);
+    return *this;
+}
+
+std::vector<const char*> Params::pointers() const {
+    std::vector<const char*> p;
+    for (size_t i = 0; i < m_values.size(); ++i) p.push_back(m_null[i] ? nullptr : m_values[i].constData());
+    return p;
+}
+
+Result::~Result() { PQclear(m_r); }
+int Result::rows() const { return PQntuples(m_r); }
+bool Result::isNull(int row, int column) const { return PQgetisnull(m_r, row, column); }
+QString Result::text(int row, int column) const {
+    if (PQgetisnull(m_r, row, column)) return QString();
+    const int length = PQgetlength(m_r, row, column);
+    return length ? QString::fromUtf8(PQgetvalue(m_r, row, column), length) : QStringLiteral("");
+}
+qint64 Result::number(int row, int column) const { return QByteArray(PQgetvalue(m_r, row, column)).toLongLong(); }
+qint64 Result::affected() const { return QByteArray(PQcmdTuples(m_r)).toLongLong(); }
+
+} // namespace pg
+
+// --- Connecting ---------------------------------------------------------------------------------
+
+PgEngine::PgEngine(const QString& connection, bool prepare) : m_name(displayNameOf(connection)) {
+    m_conn = PQconnectdb(connection.toUtf8().constData());
+    if (PQstatus(m_conn) != CONNECTION_OK) {
+        if (PQconnectionNeedsPassword(m_conn)) throw StoreError(m_name, StoreError::kNeedsPassword);
+        // libpq's words, first line only; they never hold the password.
+        const QString why = QString::fromUtf8(PQerrorMessage(m_conn)).trimmed().section(QLatin1Char('\n'), 0, 0);
+        PQfinish(m_conn);
+        m_conn = nullptr;
+        throw StoreError(m_name, QStringLiteral("the server cannot be reached (%1)").arg(why));
+    }
+    m_name = nameOf(QString::fromUtf8(PQuser(m_conn)), QString::fromUtf8(PQhost(m_conn)), QString::fromUtf8(PQdb(m_conn)));
+    try {
+        // Quiet: notices ("already exists, skipping") are no business of the user's.
+        exec("SET client_min_messages = warning");
+        checkSchema(prepare);
+    } catch (...) {
+        PQfinish(m_conn);
+        m_conn = nullptr;
+        throw;
+    }
+}
+
+PgEngine::~PgEngine() {
+    if (m_conn) PQfinish(m_conn);
+}
+
+Result PgEngine::exec(const char* sql, const Params& params) {
+    const std::vector<const char*> values = params.pointers();
+    if (!PQsendQueryParams(m_conn, sql, params.size(), nullptr, values.data(), nullptr, nullptr, 0)) fail(nullptr);
+    // Waited for in slices, so that keepGoing may call a long statement off.
+    bool cancelled = false;
+    while (PQisBusy(m_conn)) {
+        pollfd fd{PQsocket(m_conn), POLLIN, 0};
+        poll(&fd, 1, 100);
+        if (!PQconsumeInput(m_conn)) break;
+        if (!cancelled && m_keepGoing && !m_keepGoing()) {
+            cancelled = true;
+            if (PGcancel* cancel = PQgetCancel(m_conn)) {
+                char error[256];
+                PQcancel(cancel, error, sizeof error);
+                PQfreeCancel(cancel);
+            }
+        }
+    }
+    PGresult* last = nullptr;
+    while (PGresult* r = PQgetResult(m_conn)) {
+        PQclear(last);
+        last = r;
+    }
+    const ExecStatusType status = last ? PQresultStatus(last) : PGRES_FATAL_ERROR;
+    if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) return Result(last);
+    if (cancelled && last && qstrcmp(PQresultErrorField(last, PG_DIAG_SQLSTATE), "57014") == 0) {
+        PQclear(last);
+        throw Cancelled();
+    }
+    fail(last);
+}
+
+void PgEngine::fail(PGresult* r) {
+    const QByteArray state = r ? QByteArray(PQresultErrorField(r, PG_DIAG_SQLSTATE)) : QByteArray();
+    QString reason = r ? QString::fromUtf8(PQresultErrorField(r, PG_DIAG_MESSAGE_PRIMARY)) : QString();
+    PQclear(r);
+    if (PQstatus(m_conn) != CONNECTION_OK || state.startsWith("08") || state.startsWith("57P"))
+        reason = QStringLiteral("the connection to the server was lost, and nothing of this command was kept");
+    else if (state == "42501")
+        reason = QStringLiteral("the database user may not do this (%1)").arg(reason);
+    else if (state == "25006")
+        reason = QStringLiteral("the database may only be read");
+    else if (state == "55P03" || state == "40P01" || state == "40001")
+        reason = StoreError::kBusy;
+    else if (reason.isEmpty())
+        reason = QString::fromUtf8(PQerrorMessage(m_conn)).trimmed();
+    throw StoreError(m_name, reason);
+}
+
+// --- What Olv needs in the database -------------------------------------------------------------
+
+namespace {
+
+// Each part, with the name it is known by once made.
+struct Part {
+    const char* name;
+    const char* sql;
+};
+// Rows keep the order they were stored in by their number. Exact searches ignore ASCII letter
+// case through lower() in the "C" collation, which folds ASCII alone whatever the database's
+// locale, as SQLite's NOCASE does; other alphabets are spelt out in the search. Hash indexes
+// take values of any length, where a B-tree refuses long ones. The trigram index narrows
+// searches for what a value contains.
+const Part kParts[] = {
+    {"data", "CREATE TABLE IF NOT EXISTS data (rowid bigint GENERATED BY DEFAULT AS IDENTITY PRIMARY KEY, "
+             "o text, p text, v text)"},
+    {"pg_trgm", "CREATE EXTENSION IF NOT EXISTS pg_trgm"},
+    {"data_o_lower", "CREATE INDEX IF NOT EXISTS data_o_lower ON data USING hash (lower(o COLLATE \"C\"))"},
+    {"data_v_lower", "CREATE INDEX IF NOT EXISTS data_v_lower ON data USING hash (lower(v COLLATE \"C\"))"},
+    {"data_v_trigrams", "CREATE INDEX IF NOT EXISTS data_v_trigrams ON data USING gin (v gin_trgm_ops)"},
+};
+
+} // namespace
+
+QStringList PgEngine::schemaStatements() {
+    QStringList statements;
+    for (const Part& p : kParts) statements << QString::fromLatin1(p.sql) + QLatin1Char(';');
+    return statements;
+}
+
+void PgEngine::checkSchema(bool prepare) {
+    const auto present = [&] {
+        QStringList names;
+        for (const Part& p : kParts) names << QString::fromLatin1(p.name);
+        const Result r = exec("SELECT n FROM unnest($1::text[]) n WHERE to_regclass(n) IS NOT NULL "
+                              "OR n IN (SELECT extname FROM pg_extension)",
+                              Params().texts(names));
+        QStringList found;
+        for (int i = 0; i < r.rows(); ++i) found << r.text(i, 0);
+        return found;
+    };
+    QStringList found = present();
+    if (!prepare && !found.contains(QStringLiteral("data"))) throw StoreError(m_name, QStringLiteral("it has no table data"));
+    if (prepare && found.size() < qsizetype(std::size(kParts))) {
+        try {
+            transaction([&] {
+                exec("SELECT pg_advisory_xact_lock($1)", Params().number(kSchemaLock));
+                for (const Part& p : kParts) exec(p.sql);
+            });
+            found = present();
+        } catch (const StoreError&) {
+            if (PQstatus(m_conn) != CONNECTION_OK) throw;
+            // Not allowed: without the indexes searches are slower, but without the table
+            // there is nothing to work on.
+            if (!found.contains(QStringLiteral("data")))
+                throw StoreError(m_name, QStringLiteral("it has no table data, and this database user may not make "
+                                                        "it; an administrator can make it with: %1")
+                                             .arg(schemaStatements().join(QLatin1Char(' '))));
+        }
+    }
+    const Result columns = exec("SELECT count(*) FROM pg_attribute WHERE attrelid = 'data'::regclass AND NOT attisdropped "
+                                "AND attname IN ('rowid', 'o', 'p', 'v')");
+    if (columns.number(0, 0) != 4) throw StoreError(m_name, QStringLiteral("its table data lacks the columns rowid, o, p and v"));
+    const Result can = exec("SELECT has_table_privilege('data', 'INSERT') AND has_table_privilege('data', 'UPDATE') "
+                            "AND has_table_privilege('data', 'DELETE') AND current_setting('transaction_read_only') = 'off'");
+    m_abilities = {.indexUpkeep = false, .writable = can.text(0, 0) == QLatin1String("t"), .history = false};
+}
+
+} // namespace olv
