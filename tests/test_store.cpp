@@ -539,7 +539,8 @@ private slots:
     }
 
     void aRoleThatMayOnlyUseTheRowsWorksFullyAndOneThatMayNotMakeTheTableIsToldWhatToRun() {
-        query(m_path, "DROP ROLE IF EXISTS olv_rw; CREATE ROLE olv_rw LOGIN; GRANT SELECT, INSERT, UPDATE, DELETE ON data TO olv_rw; "
+        query(m_path, "DROP ROLE IF EXISTS olv_rw; CREATE ROLE olv_rw LOGIN; "
+                      "GRANT SELECT, INSERT, UPDATE, DELETE ON data, data_steps, data_history TO olv_rw; "
                       "GRANT USAGE ON ALL SEQUENCES IN SCHEMA public TO olv_rw; "
                       "DROP ROLE IF EXISTS olv_ro; CREATE ROLE olv_ro LOGIN; GRANT SELECT ON data TO olv_ro");
         Database rw(as(m_path, "olv_rw"));
@@ -555,10 +556,15 @@ private slots:
         QVERIFY(rw.replaceRow(rows.at(1), {id, "colour", "blue"}));
         QVERIFY(rw.removeRow(rows.at(0)));
         QCOMPARE(rw.findObjects("BLUE", false), QStringList{id});
+        // Its changes are kept under its name, and it may take them back.
+        QVERIFY(rw.abilities().history);
+        QCOMPARE(rw.historyOf(id).first().who, QStringLiteral("olv_rw"));
+        rw.undo(*rw.stepToUndo());
+        QCOMPARE(rw.rowsOf(id), (QList<Row>{{id, kName, "Lamp"}, {id, "colour", "blue"}}));
 
         Database ro(as(m_path, "olv_ro"));
         QVERIFY(!ro.abilities().writable);
-        QCOMPARE(ro.rowsOf(id), (QList<Row>{{id, "colour", "blue"}}));
+        QCOMPARE(ro.rowsOf(id), rw.rowsOf(id));
         try {
             ro.appendAll({{id, "size", "big"}});
             QFAIL("a role that may only read wrote");

@@ -16,6 +16,12 @@ inline constexpr qsizetype kMaxSpellings = 64;
 // schema made by one connection at a time.
 inline constexpr qint64 kIdentifierLock = 0x4f6c764964;
 inline constexpr qint64 kSchemaLock = 0x4f6c76536368;
+// Undo and redo, one at a time.
+inline constexpr qint64 kUndoLock = 0x4f6c76556e64;
+
+// A time as milliseconds since 1970, which the server turns into its own and back.
+inline constexpr const char* kMsOf = "floor(extract(epoch FROM %1) * 1000)::bigint";
+QDateTime timeOf(const Result& r, int row, int column);
 
 } // namespace olv::pg
 
@@ -37,6 +43,20 @@ template <class F> auto PgEngine::transaction(F&& f) -> decltype(f()) {
         if (PQstatus(m_conn) == CONNECTION_OK) PQclear(PQexec(m_conn, "ROLLBACK"));
         throw;
     }
+}
+
+template <class F> auto PgEngine::writing(F&& f) -> decltype(f()) {
+    return transaction([&] {
+        const qint64 step = beginStep(Step::Kind::Do, std::exchange(m_nextStep, QString()));
+        if constexpr (std::is_void_v<decltype(f())>) {
+            f();
+            endStep(step);
+        } else {
+            auto result = f();
+            endStep(step);
+            return result;
+        }
+    });
 }
 
 } // namespace olv

@@ -104,6 +104,21 @@ private:
     [[noreturn]] void fail(pg_result* r);
     // f in one transaction, all of it or nothing.
     template <class F> auto transaction(F&& f) -> decltype(f());
+    // The same, kept as one step of the history named by nameNextStep.
+    template <class F> auto writing(F&& f) -> decltype(f());
+    // Inside a transaction: what follows is kept as one step, until endStep, which drops the
+    // step again when it changed nothing. 0 where the database keeps no history.
+    qint64 beginStep(Step::Kind kind, const QString& what, qint64 target = 0);
+    void endStep(qint64 step);
+    // Applies the opposite of each change the step made, newest first, each only where the row
+    // is still as the step left it (else throws UndoConflict).
+    void takeBack(qint64 step, const std::function<bool(double)>& progress);
+    std::optional<Step> readStep(const pg::Result& r);
+    // Brings back the row the history's record seq removed or changed, as it was before; false
+    // when the record is gone.
+    bool putBack(qint64 seq);
+    // Every record of the history about the object's rows, newest first, until each says stop.
+    void eachChangeOf(const QString& id, const std::function<bool(Change&)>& each);
     void checkSchema(bool prepare);
     QStringList objectsWithValue(const QString& value);
     QStringList objectsMatching(const QString& pattern);
@@ -121,6 +136,7 @@ private:
     IndexRepair m_repair; // never needed: the server keeps its own indexes
     KeepGoing m_keepGoing;
     QString m_nextStep;
+    bool m_history = false;
 };
 
 } // namespace olv

@@ -87,7 +87,7 @@ Params asRead(const StoredRow& was) {
 } // namespace
 
 bool PgEngine::replaceRow(const StoredRow& was, const Row& now) {
-    return transaction([&] {
+    return writing([&] {
         Params params = asRead(was);
         params.text(now.o).text(now.p).text(now.v);
         return exec((std::string("UPDATE data SET o = $5, p = $6, v = $7 WHERE ") + kStillAsRead).c_str(), params)
@@ -96,7 +96,7 @@ bool PgEngine::replaceRow(const StoredRow& was, const Row& now) {
 }
 
 bool PgEngine::removeRow(const StoredRow& was) {
-    return transaction([&] {
+    return writing([&] {
         return exec((std::string("DELETE FROM data WHERE ") + kStillAsRead).c_str(), asRead(was)).affected() == 1;
     });
 }
@@ -120,7 +120,7 @@ void PgEngine::insertAll(const QList<Row>& rows, const std::function<bool(double
 }
 
 void PgEngine::appendAll(const QList<Row>& rows) {
-    transaction([&] { insertAll(rows); });
+    writing([&] { insertAll(rows); });
 }
 
 qint64 PgEngine::addMissing(const QList<TypedRow>& typed, const std::function<bool(double)>& progress) {
@@ -128,7 +128,7 @@ qint64 PgEngine::addMissing(const QList<TypedRow>& typed, const std::function<bo
     QList<Row> rows;
     rows.reserve(typed.size());
     for (const TypedRow& r : typed) rows.push_back({keys::shownAs(r.o), keys::shownAs(r.p), keys::shownAs(r.v)});
-    return transaction([&] {
+    return writing([&] {
         // Rows are compared exactly as shown, NULL apart from empty text, object by object: what
         // each object holds now, less what earlier rows of the list were matched against.
         // Matching takes the first half of the progress, adding the second.
@@ -177,7 +177,9 @@ QString PgEngine::createObject(Clock& clock,
             const std::optional<QList<Row>> rows = rowsFor(candidate);
             outcome = Refused;
             if (!rows) return;
+            const qint64 step = beginStep(Step::Kind::Do, std::exchange(m_nextStep, QString()));
             insertAll(*rows);
+            endStep(step);
             outcome = Made;
         });
         if (outcome == Made) return candidate;
