@@ -3,6 +3,7 @@
 #include "platform/downloader.h"
 #include "platform/prompter.h"
 #include "platform/shell.h"
+#include "store/pgengine.h"
 #include "widgets/context.h"
 #include "widgets/longwork.h"
 #include "widgets/ui.h"
@@ -11,8 +12,15 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QScreen>
+#include <cstdio>
+#include <cstring>
 
 int main(int argc, char* argv[]) {
+    // For an administrator making a server database ready: no window, no display needed.
+    if (argc == 2 && std::strcmp(argv[1], "--print-server-schema") == 0) {
+        for (const QString& statement : olv::PgEngine::schemaStatements()) std::printf("%s\n", qPrintable(statement));
+        return 0;
+    }
     // Before the application exists, so that a screen reader's first look finds our interfaces.
     olv::exposeToScreenReaders();
     QApplication app(argc, argv);
@@ -35,10 +43,12 @@ int main(int argc, char* argv[]) {
     context.windows = &windows;
 
     // "olv FILE" works on that file for the run, as Set Database would; like a file chosen there,
-    // it is never created. The default database is made on first start.
+    // it is never created. So does "olv postgresql://..." on a server database. The default
+    // database is made on first start.
     const QStringList args = QCoreApplication::arguments();
     if (args.size() > 1) {
-        context.store.setPath(QFileInfo(args.at(1)).absoluteFilePath());
+        const QString named = args.at(1);
+        context.store.setPath(olv::isServerConnection(named) ? named : QFileInfo(named).absoluteFilePath());
     } else {
         try {
             olv::Store::createIfMissing(context.store.path());
