@@ -36,7 +36,7 @@ DataEntryCommands::Outcome DataEntryCommands::add(const QString& id, const QStri
 
 QString DataEntryCommands::changedMeanwhileIn(const QString& file) {
     return QStringLiteral("Another program changed or removed this row in %1 meanwhile.")
-        .arg(QDir::toNativeSeparators(file));
+        .arg(displayNameOf(file));
 }
 
 } // namespace olv

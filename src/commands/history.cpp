@@ -259,7 +259,7 @@ HistoryCommands::Size HistoryCommands::size() {
 QString HistoryCommands::Size::text(const QString& file) const {
     if (!history) return kNoHistory;
     const QString taken = QLocale().formattedDataSize(size.bytes, 1, QLocale::DataSizeSIFormat);
-    const QString where = QDir::toNativeSeparators(file);
+    const QString where = displayNameOf(file);
     if (size.changes == 0)
         return QStringLiteral("The history of %1 takes %2 and holds no changes.").arg(where, taken);
     return QStringLiteral("The history of %1 takes %2: %3 in %4 of Olv, kept since %5.")

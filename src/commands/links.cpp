@@ -2,6 +2,7 @@
 
 #include "search.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -79,13 +80,20 @@ LinkCommands::Outcome LinkCommands::addImage(const QString& id, const QString& p
 }
 
 QString LinkCommands::notePath(const QString& id, int n) const {
-    const QString base = m_store.path() + QLatin1Char('.') + id;
+    // A file's notes lie beside it. A server database's lie in the folder of the default database,
+    // named by the server's database (never by its connection string, which may hold a password).
+    const QString beside = isServerConnection(m_store.path())
+                               ? QFileInfo(Store::defaultPath()).absolutePath() + QLatin1Char('/') +
+                                     displayNameOf(m_store.path()).replace(QLatin1Char('/'), QLatin1Char('_'))
+                               : m_store.path();
+    const QString base = beside + QLatin1Char('.') + id;
     return n <= 1 ? base + QStringLiteral(".rtf") : base + QLatin1Char('.') + QString::number(n) + QStringLiteral(".rtf");
 }
 
 LinkCommands::Note LinkCommands::addNote(const QString& id, const QString& property, const QByteArray& rtf) {
     if (!standsForAnObject(id)) return {Outcome::NoObject, {}, {}};
     Database db = m_store.open();
+    QDir().mkpath(QFileInfo(notePath(id, 1)).absolutePath()); // a server's notes folder may be new
     // The name is claimed by creating the file: another program choosing the same one meanwhile
     // makes us take the next.
     QFile file;
