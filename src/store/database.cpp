@@ -5,6 +5,7 @@
 #include "sqlitecommon.h"
 
 #include <QDir>
+#include <QMap>
 #include <algorithm>
 
 namespace olv {
@@ -36,6 +37,53 @@ QList<Row> Engine::rowsOf(const QString& id) {
     QList<Row> rows;
     for (StoredRow& stored : storedRowsOf(id)) rows.push_back(std::move(stored.row));
     return rows;
+}
+
+QList<Change> Engine::historyOf(const QString& id) {
+    QList<Change> changes;
+    eachChangeOf(id, [&](Change& c) {
+        changes.push_back(std::move(c));
+        return true;
+    });
+    return changes;
+}
+
+QList<StoredRow> Engine::rowsAsOf(const QString& id, const QDateTime& at) {
+    QMap<qint64, Row> rows;
+    for (const StoredRow& r : storedRowsOf(id)) rows.insert(r.rowid, r.row);
+    // Back from now, undoing in memory each change made after the time.
+    eachChangeOf(id, [&](const Change& c) {
+        if (c.at <= at) return false;
+        if (c.kind != Change::Kind::Removed && jet::equal(c.afterO, id)) rows.remove(c.rowid);
+        if (c.kind != Change::Kind::Added && jet::equal(c.beforeO, id)) rows.insert(c.rowid, {c.beforeO, c.beforeP, c.beforeV});
+        return true;
+    });
+    QList<StoredRow> result;
+    for (auto it = rows.cbegin(); it != rows.cend(); ++it) result.push_back({it.key(), it.value()});
+    return result;
+}
+
+DeletedObject Engine::lostRowsOf(const QString& id) {
+    DeletedObject object;
+    object.id = id;
+    QMap<qint64, std::pair<Row, qint64>> lost; // row -> what it held, and its record
+    eachChangeOf(id, [&](const Change& c) {
+        const bool added = c.kind != Change::Kind::Removed && jet::equal(c.afterO, id) &&
+                           (c.kind == Change::Kind::Added || !jet::equal(c.beforeO, id));
+        if (added) return false; // it had rows again from here on
+        if (!object.at.isValid()) {
+            object.at = c.at;
+            object.madeBy = c.stepWhat;
+        }
+        if (c.kind == Change::Kind::Removed || !jet::equal(c.afterO, id))
+            lost.insert(c.rowid, {{c.beforeO, c.beforeP, c.beforeV}, c.seq});
+        return true;
+    });
+    for (auto it = lost.cbegin(); it != lost.cend(); ++it) {
+        object.rows.push_back(it->first);
+        object.changes.push_back(it->second);
+    }
+    return object;
 }
 
 QString Engine::valueOf(const QString& id, const QString& property) {

@@ -60,4 +60,9 @@ QString shownAs(const QVariant& value) {
     }
 }
 
+QString rowKey(const QString& o, const QString& p, const QString& v) {
+    const auto field = [](const QString& text) { return text.isNull() ? QString(QChar(1)) : QChar(2) + text; };
+    return field(o) + QChar(0) + field(p) + QChar(0) + field(v);
+}
+
 } // namespace olv::keys

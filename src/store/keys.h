@@ -19,5 +19,8 @@ QString asciiLower(QString text);
 QString escapeLike(QString text);
 // A value as Olv shows it, the way SQLite gives it as text; null for NULL.
 QString shownAs(const QVariant& value);
+// A row as one text, compared exactly as shown with NULL apart from empty text: how File, Import
+// tells the rows a database holds already.
+QString rowKey(const QString& o, const QString& p, const QString& v);
 
 } // namespace olv::keys

@@ -85,8 +85,6 @@ public:
     std::optional<Step> stepToRedo() override;
     void undo(const Step& step, const std::function<bool(double)>& progress) override;
     void redo(const Step& step, const std::function<bool(double)>& progress) override;
-    QList<Change> historyOf(const QString& id) override;
-    QList<StoredRow> rowsAsOf(const QString& id, const QDateTime& at) override;
     bool restoreValue(const Change& change, qint64 newestSeen) override;
     bool removeObject(const QString& id, const QList<StoredRow>& shown) override;
     QList<DeletedObject> recentlyDeleted() override;
@@ -118,7 +116,7 @@ private:
     // when the record is gone.
     bool putBack(qint64 seq);
     // Every record of the history about the object's rows, newest first, until each says stop.
-    void eachChangeOf(const QString& id, const std::function<bool(Change&)>& each);
+    void eachChangeOf(const QString& id, const std::function<bool(Change&)>& each) override;
     void checkSchema(bool prepare);
     QStringList objectsWithValue(const QString& value);
     QStringList objectsMatching(const QString& pattern);

@@ -19,6 +19,7 @@ const char* const kTimeParam = "to_timestamp($1::float8 / 1000)";
 // --- Looking back -------------------------------------------------------------------------------
 
 void PgEngine::eachChangeOf(const QString& id, const std::function<bool(Change&)>& each) {
+    if (!m_history) return;
     const QStringList spelt = keys::spellings(id, kMaxSpellings);
     // Too many spellings to ask for: every record is looked at.
     const QString where = spelt.isEmpty()
@@ -61,33 +62,6 @@ void PgEngine::eachChangeOf(const QString& id, const std::function<bool(Change&)
         const bool after = c.kind != Change::Kind::Removed && jet::equal(c.afterO, id);
         if ((before || after) && !each(c)) break;
     }
-}
-
-QList<Change> PgEngine::historyOf(const QString& id) {
-    QList<Change> changes;
-    if (!m_history) return changes;
-    eachChangeOf(id, [&](Change& c) {
-        changes.push_back(std::move(c));
-        return true;
-    });
-    return changes;
-}
-
-QList<StoredRow> PgEngine::rowsAsOf(const QString& id, const QDateTime& at) {
-    QMap<qint64, Row> rows;
-    for (const StoredRow& r : storedRowsOf(id)) rows.insert(r.rowid, r.row);
-    if (m_history) {
-        // Back from now, undoing in memory each change made after the time.
-        eachChangeOf(id, [&](const Change& c) {
-            if (c.at <= at) return false;
-            if (c.kind != Change::Kind::Removed && jet::equal(c.afterO, id)) rows.remove(c.rowid);
-            if (c.kind != Change::Kind::Added && jet::equal(c.beforeO, id)) rows.insert(c.rowid, {c.beforeO, c.beforeP, c.beforeV});
-            return true;
-        });
-    }
-    QList<StoredRow> result;
-    for (auto it = rows.cbegin(); it != rows.cend(); ++it) result.push_back({it.key(), it.value()});
-    return result;
 }
 
 // --- Restoring and deleting ---------------------------------------------------------------------
@@ -164,25 +138,7 @@ QList<DeletedObject> PgEngine::recentlyDeleted() {
     }
     for (const QString& id : candidates) {
         if (exists(id)) continue;
-        DeletedObject object;
-        object.id = id;
-        QMap<qint64, std::pair<Row, qint64>> lost; // row -> what it held, and its record
-        eachChangeOf(id, [&](const Change& c) {
-            const bool added = c.kind != Change::Kind::Removed && jet::equal(c.afterO, id) &&
-                               (c.kind == Change::Kind::Added || !jet::equal(c.beforeO, id));
-            if (added) return false; // it had rows again from here on
-            if (!object.at.isValid()) {
-                object.at = c.at;
-                object.madeBy = c.stepWhat;
-            }
-            if (c.kind == Change::Kind::Removed || !jet::equal(c.afterO, id))
-                lost.insert(c.rowid, {{c.beforeO, c.beforeP, c.beforeV}, c.seq});
-            return true;
-        });
-        for (auto it = lost.cbegin(); it != lost.cend(); ++it) {
-            object.rows.push_back(it->first);
-            object.changes.push_back(it->second);
-        }
+        DeletedObject object = lostRowsOf(id);
         if (!object.rows.isEmpty()) objects.push_back(std::move(object));
     }
     return objects;

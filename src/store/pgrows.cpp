@@ -132,8 +132,7 @@ qint64 PgEngine::addMissing(const QList<TypedRow>& typed, const std::function<bo
         // Rows are compared exactly as shown, NULL apart from empty text, object by object: what
         // each object holds now, less what earlier rows of the list were matched against.
         // Matching takes the first half of the progress, adding the second.
-        const auto field = [](const QString& text) { return text.isNull() ? QString(QChar(1)) : QChar(2) + text; };
-        const auto key = [&](const Row& r) { return field(r.o) + QChar(0) + field(r.p) + QChar(0) + field(r.v); };
+        const auto key = [](const Row& r) { return keys::rowKey(r.o, r.p, r.v); };
         QSet<QString> objects;
         bool nullObject = false;
         for (const Row& r : rows) {

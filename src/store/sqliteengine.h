@@ -45,8 +45,6 @@ public:
     std::optional<Step> stepToRedo() override;
     void undo(const Step& step, const std::function<bool(double)>& progress) override;
     void redo(const Step& step, const std::function<bool(double)>& progress) override;
-    QList<Change> historyOf(const QString& id) override;
-    QList<StoredRow> rowsAsOf(const QString& id, const QDateTime& at) override;
     bool restoreValue(const Change& change, qint64 newestSeen) override;
     bool removeObject(const QString& id, const QList<StoredRow>& shown) override;
     QList<DeletedObject> recentlyDeleted() override;
@@ -72,8 +70,8 @@ private:
     // is still as the step left it (else throws UndoConflict).
     void takeBack(qint64 step, const std::function<bool(double)>& progress);
     std::optional<Step> readStep(SQLite::Statement& q);
-    // Every record of the history about the object's rows, newest first.
-    template <class Each> void eachChangeOf(const QString& id, Each&& each);
+    void eachChangeOf(const QString& id, const std::function<bool(Change&)>& each) override;
+    void eachChangeIn(const QString& id, const std::function<bool(Change&)>& each);
     // A prepared statement kept for this connection, reset and with no values bound.
     SQLite::Statement& statement(const std::string& sql);
     QStringList objectsWithValue(const QString& value);

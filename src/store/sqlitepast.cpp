@@ -11,7 +11,11 @@ using namespace sqlite;
 
 // --- Looking back -------------------------------------------------------------------------------
 
-template <class Each> void SqliteEngine::eachChangeOf(const QString& id, Each&& each) {
+void SqliteEngine::eachChangeOf(const QString& id, const std::function<bool(Change&)>& each) {
+    if (m_history) guarded([&] { eachChangeIn(id, each); });
+}
+
+void SqliteEngine::eachChangeIn(const QString& id, const std::function<bool(Change&)>& each) {
     const QStringList spelt = spellings(id, kMaxSpellings);
     // Too many spellings to ask for: every record is looked at.
     const std::string where =
@@ -56,38 +60,6 @@ template <class Each> void SqliteEngine::eachChangeOf(const QString& id, Each&& 
         if ((before || after) && !each(c)) break;
     }
     q.tryReset();
-}
-
-QList<Change> SqliteEngine::historyOf(const QString& id) {
-    QList<Change> changes;
-    if (!m_history) return changes;
-    guarded([&] {
-        eachChangeOf(id, [&](Change& c) {
-            changes.push_back(std::move(c));
-            return true;
-        });
-    });
-    return changes;
-}
-
-QList<StoredRow> SqliteEngine::rowsAsOf(const QString& id, const QDateTime& at) {
-    QMap<qint64, Row> rows;
-    for (const StoredRow& r : storedRowsOf(id)) rows.insert(r.rowid, r.row);
-    if (m_history) {
-        guarded([&] {
-            // Back from now, undoing in memory each change made after the time.
-            eachChangeOf(id, [&](const Change& c) {
-                if (c.at <= at) return false;
-                if (c.kind != Change::Kind::Removed && jet::equal(c.afterO, id)) rows.remove(c.rowid);
-                if (c.kind != Change::Kind::Added && jet::equal(c.beforeO, id))
-                    rows.insert(c.rowid, {c.beforeO, c.beforeP, c.beforeV});
-                return true;
-            });
-        });
-    }
-    QList<StoredRow> result;
-    for (auto it = rows.cbegin(); it != rows.cend(); ++it) result.push_back({it.key(), it.value()});
-    return result;
 }
 
 // --- Restoring and deleting ---------------------------------------------------------------------
@@ -146,25 +118,7 @@ QList<DeletedObject> SqliteEngine::recentlyDeleted() {
         }
         for (const QString& id : candidates) {
             if (exists(id)) continue;
-            DeletedObject object;
-            object.id = id;
-            QMap<qint64, std::pair<Row, qint64>> lost; // row -> what it held, and its record
-            eachChangeOf(id, [&](const Change& c) {
-                const bool added = c.kind != Change::Kind::Removed && jet::equal(c.afterO, id) &&
-                                   (c.kind == Change::Kind::Added || !jet::equal(c.beforeO, id));
-                if (added) return false; // it had rows again from here on
-                if (!object.at.isValid()) {
-                    object.at = c.at;
-                    object.madeBy = c.stepWhat;
-                }
-                if (c.kind == Change::Kind::Removed || !jet::equal(c.afterO, id))
-                    lost.insert(c.rowid, {{c.beforeO, c.beforeP, c.beforeV}, c.seq});
-                return true;
-            });
-            for (auto it = lost.cbegin(); it != lost.cend(); ++it) {
-                object.rows.push_back(it->first);
-                object.changes.push_back(it->second);
-            }
+            DeletedObject object = lostRowsOf(id);
             if (!object.rows.isEmpty()) objects.push_back(std::move(object));
         }
     });

@@ -277,9 +277,6 @@ qint64 SqliteEngine::addMissing(const QList<TypedRow>& rows, const std::function
         // each object holds now, less what earlier rows of the list were matched against.
         // Matching takes the first half of the progress, adding the second.
         const auto field = [](const QString& text) { return text.isNull() ? QString(QChar(1)) : QChar(2) + text; };
-        const auto key = [&](const QString& o, const QString& p, const QString& v) {
-            return field(o) + QChar(0) + field(p) + QChar(0) + field(v);
-        };
         // The rows of an object, or of none (O is NULL).
         const auto storedRowsOfObject = [&](const QString& o) {
             if (!o.isNull()) return storedRowsOf(o);
@@ -300,9 +297,9 @@ qint64 SqliteEngine::addMissing(const QList<TypedRow>& rows, const std::function
             if (object == held.end()) {
                 object = held.insert(field(o), {});
                 for (const StoredRow& s : storedRowsOfObject(o))
-                    if (field(s.row.o) == field(o)) ++(*object)[key(s.row.o, s.row.p, s.row.v)];
+                    if (field(s.row.o) == field(o)) ++(*object)[keys::rowKey(s.row.o, s.row.p, s.row.v)];
             }
-            int& count = (*object)[key(o, keys::shownAs(r.p), keys::shownAs(r.v))];
+            int& count = (*object)[keys::rowKey(o, keys::shownAs(r.p), keys::shownAs(r.v))];
             if (count > 0) {
                 --count;
                 continue;

@@ -157,14 +157,23 @@ public:
     virtual std::optional<Step> stepToRedo() = 0;
     virtual void undo(const Step& step, const std::function<bool(double)>& progress) = 0;
     virtual void redo(const Step& step, const std::function<bool(double)>& progress) = 0;
-    virtual QList<Change> historyOf(const QString& id) = 0;
-    virtual QList<StoredRow> rowsAsOf(const QString& id, const QDateTime& at) = 0;
+    // Read through eachChangeOf, the same way whatever the engine.
+    QList<Change> historyOf(const QString& id);
+    QList<StoredRow> rowsAsOf(const QString& id, const QDateTime& at);
     virtual bool restoreValue(const Change& change, qint64 newestSeen) = 0;
     virtual bool removeObject(const QString& id, const QList<StoredRow>& shown) = 0;
     virtual QList<DeletedObject> recentlyDeleted() = 0;
     virtual bool restoreObject(const DeletedObject& object) = 0;
     virtual HistorySize historySize() = 0;
     virtual void forgetBefore(const QDateTime& at) = 0;
+
+protected:
+    // Every record of the history about the object's rows (rows it holds, or held before a change
+    // took them away), newest first, until each answers false; none where there is no history.
+    virtual void eachChangeOf(const QString& id, const std::function<bool(Change&)>& each) = 0;
+    // The rows the object lost since it last gained one, with the records that hold them as they
+    // were; no rows when it lost none.
+    DeletedObject lostRowsOf(const QString& id);
 };
 
 // One command's open database. Throws StoreError when it cannot be used.
