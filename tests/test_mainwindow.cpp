@@ -1,9 +1,10 @@
-// The main window: layout and menus, searching, statistics, choosing a database, and exit.
+// The main window: layout and menus, searching, statistics, choosing a database or a server, and exit.
 
 #include "about/frmabout.h"
 #include "driver.h"
 #include "editing/frmdataentry.h"
 #include "files.h"
+#include "pgserver.h"
 #include "widgets/ui.h"
 
 #include <QLabel>
@@ -43,7 +44,7 @@ private slots:
             return list;
         };
         QCOMPARE(captions(d.window.menuBar()), (QStringList{"&File", "&Edit", "&Database", "&Services", "&Report", "&Help"}));
-        QCOMPARE(captions(d.child<QMenu>("mnuFile")), (QStringList{"Set Database", "&Import", "E&xit"}));
+        QCOMPARE(captions(d.child<QMenu>("mnuFile")), (QStringList{"Set Database", "Connect to Server…", "&Import", "E&xit"}));
         QCOMPARE(captions(d.child<QMenu>("mnuEdit")), (QStringList{"Undo", "Redo", "-", "Recently deleted"}));
         QCOMPARE(captions(d.child<QMenu>("mnuDB")), (QStringList{"New ...", "&New Object", "&Statistics", "History size…"}));
         QCOMPARE(captions(d.child<QMenu>("mnuDBNew")), (QStringList{"Collection", "URL"}));
@@ -161,6 +162,72 @@ private slots:
         }
         QVERIFY(!QFile::exists(missing));
         QCOMPARE(bytesOf(text), QByteArray("no database here\n").repeated(300));
+    }
+
+    void shouldConnectToAServerAskingForAPasswordOnlyWhenItWantsOne() {
+        OLV_NEEDS_SERVER();
+        PgServer& server = PgServer::instance();
+        const QString connection = server.newDatabase();
+        Database(connection).appendAll({{obj(5), kName, "Teapot"}}); // makes the table too
+        server.exec(connection, QStringLiteral("DROP ROLE IF EXISTS %1; CREATE ROLE %1 LOGIN PASSWORD 'it''s a \\secret'; "
+                                               "GRANT SELECT ON data TO %1").arg(kPasswordRole));
+        MainWindowDriver d;
+        const QString file = d.h.ctx.store.path();
+        const auto connect = [&](const QStringList& answers) {
+            d.h.prompter.shown.clear();
+            d.h.prompter.textAnswers.append(answers);
+            d.action("mnuFileConnect")->trigger();
+            QVERIFY(d.h.prompter.textAnswers.isEmpty());
+        };
+
+        // Not a connection, a database the server lacks, and Cancel: the file stays in use.
+        const QString nosuch = QString(connection).replace(QRegularExpression("dbname=\\S+"), "dbname=nosuch");
+        connect({"Olv.mdb"});
+        QVERIFY(d.h.prompter.texts(Prompt::Error).value(0).startsWith("This is not a connection to a PostgreSQL server."));
+        connect({nosuch});
+        QCOMPARE(d.h.prompter.texts(Prompt::Error).size(), 1);
+        QVERIFY2(d.h.prompter.texts(Prompt::Error).value(0).contains(displayNameOf(nosuch)), qPrintable(d.h.prompter.texts(Prompt::Error).value(0)));
+        connect({});
+        QCOMPARE(d.h.prompter.shown.size(), 1);
+        QCOMPARE(d.h.prompter.shown.last().title, QStringLiteral("Olv - Connect to Server"));
+        QCOMPARE(d.h.ctx.store.path(), file);
+
+        // The server database, and a search there.
+        connect({connection});
+        QCOMPARE(d.h.prompter.shown.size(), 1); // the question, and no message
+        QCOMPARE(d.h.ctx.store.path(), connection);
+        d.search("TEAPOT");
+        QCOMPARE(d.childTexts(d.root()), QStringList{"Teapot"});
+
+        // A role that needs a password: a wrong one is refused without being repeated, and the
+        // question comes again; the right one is kept for the run.
+        const QString role = QString(connection).replace(QRegularExpression("user=\\S+"), QStringLiteral("user=%1").arg(kPasswordRole));
+        connect({role, "wrong-one", "it's a \\secret"});
+        QCOMPARE(d.h.prompter.texts(Prompt::Password).size(), 2);
+        QCOMPARE(d.h.prompter.texts(Prompt::Password).value(0), QStringLiteral("Password for %1:").arg(displayNameOf(role)));
+        const QStringList errors = d.h.prompter.texts(Prompt::Error);
+        QCOMPARE(errors.size(), 1);
+        QVERIFY2(errors.value(0).contains(displayNameOf(role)) && !errors.value(0).contains("wrong-one"), qPrintable(errors.value(0)));
+        QVERIFY(d.h.ctx.store.path().startsWith(role));
+        Database(connection).append(obj(6), kName, "Teacup"); // as the owner: the role may only read
+        d.search("tea", true);
+        QCOMPARE(d.childTexts(d.root()), (QStringList{"Teapot", "Teacup"}));
+        QVERIFY(!d.window.windowTitle().contains("secret"));
+
+        // The same in a URI; Cancel at the password gives up quietly, keeping the database in use.
+        const QString inUse = d.h.ctx.store.path();
+        const QString uri = QStringLiteral("postgresql:///%1?host=%2&port=5432&user=%3")
+                                .arg(connection.section("dbname=", 1), QString(QUrl::toPercentEncoding(connection.section("host=", 1).section(' ', 0, 0))),
+                                     kPasswordRole);
+        connect({uri});
+        QCOMPARE(d.h.prompter.texts(Prompt::Password).size(), 1);
+        QCOMPARE(d.h.prompter.texts(Prompt::Error).size(), 0);
+        QCOMPARE(d.h.ctx.store.path(), inUse);
+        connect({uri, "it's a \\secret"});
+        QCOMPARE(d.h.prompter.texts(Prompt::Error).size(), 0);
+        QVERIFY(d.h.ctx.store.path().startsWith(uri + "&password="));
+        d.search("teacup");
+        QCOMPARE(d.childTexts(d.root()), QStringList{"Teacup"});
     }
 
     void shouldGiveExtraRoomToTheTreeTheGridAndThePreviews() {

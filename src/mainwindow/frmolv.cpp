@@ -185,6 +185,8 @@ void frmOlv::buildMenus() {
     QMenu* file = addMenu(bar, QStringLiteral("&File"), "mnuFile");
     connect(addItem(file, QStringLiteral("Set Database"), "mnuFileDatabase"), &QAction::triggered, this,
             &frmOlv::mnuFileDatabase_Click);
+    connect(addItem(file, QStringLiteral("Connect to Server\u2026"), "mnuFileConnect"), &QAction::triggered, this,
+            &frmOlv::mnuFileConnect_Click);
     connect(addItem(file, QStringLiteral("&Import"), "mnuFileImport"), &QAction::triggered, this,
             &frmOlv::mnuFileImport_Click);
     connect(addItem(file, QStringLiteral("E&xit"), "mnuFileExit"), &QAction::triggered, this,

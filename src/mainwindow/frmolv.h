@@ -39,6 +39,10 @@ public:
     void cmdFind_Click();
     void cmdFindLinkingObjects_Click();
     void mnuFileDatabase_Click();
+    void mnuFileConnect_Click();
+    // Uses the server database from now on, asking for the password when the server wants one
+    // that libpq's own files do not give; false, with the reason shown, when it cannot be used.
+    bool connectToServer(const QString& connection);
     void mnuFileImport_Click();
     void mnuFileExit_Click();
     void mnuDBStats_Click();

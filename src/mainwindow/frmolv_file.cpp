@@ -15,6 +15,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QUrl>
 
 namespace olv {
 
@@ -24,6 +25,64 @@ void frmOlv::mnuFileDatabase_Click() {
                                                         QStringLiteral("Olv.mdb"));
     // Cancel keeps the database in use.
     if (!chosen.isEmpty()) m_ctx.store.setPath(chosen);
+}
+
+namespace {
+
+const QString kConnectTitle = QStringLiteral("Olv - Connect to Server");
+
+// The connection with the password added; it lives only in memory, for this run.
+QString withPassword(const QString& connection, const QString& password) {
+    if (connection.startsWith(QLatin1String("postgresql://")) || connection.startsWith(QLatin1String("postgres://")))
+        return connection + (connection.contains(QLatin1Char('?')) ? QLatin1Char('&') : QLatin1Char('?')) +
+               QStringLiteral("password=") + QString::fromLatin1(QUrl::toPercentEncoding(password));
+    QString quoted = password;
+    quoted.replace(QLatin1Char('\\'), QLatin1String("\\\\")).replace(QLatin1Char('\''), QLatin1String("\\'"));
+    return connection + QStringLiteral(" password='") + quoted + QLatin1Char('\'');
+}
+
+} // namespace
+
+void frmOlv::mnuFileConnect_Click() {
+    const std::optional<QString> given = m_ctx.prompter->text(
+        this, kConnectTitle,
+        QStringLiteral("PostgreSQL connection, for example postgresql://user@host/olv, host=... dbname=olv or service=olv:"));
+    const QString connection = given ? given->trimmed() : QString();
+    if (connection.isEmpty()) return; // Cancel keeps the database in use
+    if (!isServerConnection(connection)) {
+        // Not repeated back: it may hold a password.
+        m_ctx.prompter->error(this, QStringLiteral("This is not a connection to a PostgreSQL server. Give it as "
+                                                   "postgresql://user@host/dbname, host=... dbname=... or service=..."));
+        return;
+    }
+    connectToServer(connection);
+}
+
+bool frmOlv::connectToServer(const QString& connection) {
+    QString candidate = connection;
+    bool asked = false;
+    for (;;) {
+        bool needsPassword = false;
+        const bool opened = guarded([&] {
+            try {
+                Database db(candidate, Database::Indexes::Leave);
+            } catch (const StoreError& e) {
+                if (!e.needsPassword()) throw; // shown by guarded, naming the database, never the password
+                needsPassword = true;
+            }
+        });
+        if (opened && !needsPassword) {
+            m_ctx.store.setPath(candidate);
+            return true;
+        }
+        // A refused password has been shown as an error; the question comes again until Cancel.
+        if (!needsPassword && !asked) return false;
+        const std::optional<QString> password =
+            m_ctx.prompter->password(this, kConnectTitle, QStringLiteral("Password for %1:").arg(displayNameOf(connection)));
+        if (!password) return false;
+        candidate = withPassword(connection, *password);
+        asked = true;
+    }
 }
 
 void frmOlv::mnuFileImport_Click() {

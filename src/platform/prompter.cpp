@@ -2,6 +2,8 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 
 namespace olv {
@@ -54,6 +56,30 @@ QString DialogPrompter::openFileName(QWidget* parent, const QString& title, cons
 QString DialogPrompter::saveFileName(QWidget* parent, const QString& title, const QString& folder,
                                      const QString& fileName, const QString& filter) {
     return QFileDialog::getSaveFileName(parent, title, startPath(folder, fileName), filter);
+}
+
+namespace {
+
+std::optional<QString> askText(QWidget* parent, const QString& title, const QString& label, const QString& initial,
+                               QLineEdit::EchoMode echo) {
+    QInputDialog dialog(parent);
+    dialog.setWindowTitle(title.isEmpty() ? kAppTitle : title);
+    dialog.setLabelText(label);
+    dialog.setTextEchoMode(echo);
+    dialog.setTextValue(initial);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    return dialog.textValue();
+}
+
+} // namespace
+
+std::optional<QString> DialogPrompter::text(QWidget* parent, const QString& title, const QString& label,
+                                            const QString& initial) {
+    return askText(parent, title, label, initial, QLineEdit::Normal);
+}
+
+std::optional<QString> DialogPrompter::password(QWidget* parent, const QString& title, const QString& label) {
+    return askText(parent, title, label, QString(), QLineEdit::Password);
 }
 
 } // namespace olv

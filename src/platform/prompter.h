@@ -1,7 +1,8 @@
 #pragma once
-// Message boxes and file dialogs. Windows ask through this seam so that tests can answer.
+// Message boxes, file dialogs and questions answered by typing. Windows ask through this seam so that tests can answer.
 
 #include <QString>
+#include <optional>
 
 class QWidget;
 
@@ -23,6 +24,11 @@ public:
                                  const QString& fileName, const QString& filter = QString()) = 0;
     virtual QString saveFileName(QWidget* parent, const QString& title, const QString& folder,
                                  const QString& fileName, const QString& filter = QString()) = 0;
+    // A line of text to type; nothing when cancelled.
+    virtual std::optional<QString> text(QWidget* parent, const QString& title, const QString& label,
+                                        const QString& initial = QString()) = 0;
+    // The same, the typing shown as dots.
+    virtual std::optional<QString> password(QWidget* parent, const QString& title, const QString& label) = 0;
 };
 
 class DialogPrompter : public Prompter {
@@ -34,6 +40,9 @@ public:
                          const QString& fileName, const QString& filter) override;
     QString saveFileName(QWidget* parent, const QString& title, const QString& folder,
                          const QString& fileName, const QString& filter) override;
+    std::optional<QString> text(QWidget* parent, const QString& title, const QString& label,
+                                const QString& initial = QString()) override;
+    std::optional<QString> password(QWidget* parent, const QString& title, const QString& label) override;
 };
 
 } // namespace olv

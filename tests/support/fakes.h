@@ -35,8 +35,8 @@ public:
 };
 
 struct Prompt {
-    enum Kind { Message, Confirm, Error, OpenFile, SaveFile } kind;
-    QString text, title; // for file dialogs, text is the folder and file offered
+    enum Kind { Message, Confirm, Error, OpenFile, SaveFile, Text, Password } kind;
+    QString text, title; // for file dialogs, text is the folder and file offered; for questions, the label
     QString filter;      // file dialogs' file types
 };
 
@@ -45,6 +45,7 @@ public:
     QList<Prompt> shown;         // every box and dialog, in order
     QQueue<bool> confirmAnswers; // answers for confirm(); OK when empty
     QQueue<QString> fileAnswers; // answers for file dialogs; cancel (empty) when empty
+    QQueue<QString> textAnswers; // answers for text() and password(); cancel when empty or null
 
     void message(QWidget*, const QString& text, const QString& title = kAppTitle) override {
         shown.push_back({Prompt::Message, text, title, {}});
@@ -64,6 +65,12 @@ public:
                          const QString& filter) override {
         return fileDialog(Prompt::SaveFile, title, folder, file, filter);
     }
+    std::optional<QString> text(QWidget*, const QString& title, const QString& label, const QString&) override {
+        return question(Prompt::Text, title, label);
+    }
+    std::optional<QString> password(QWidget*, const QString& title, const QString& label) override {
+        return question(Prompt::Password, title, label);
+    }
     QStringList texts(Prompt::Kind kind) const {
         QStringList list;
         for (const Prompt& p : shown)
@@ -72,6 +79,12 @@ public:
     }
 
 private:
+    std::optional<QString> question(Prompt::Kind kind, const QString& title, const QString& label) {
+        shown.push_back({kind, label, title, {}});
+        const QString answer = textAnswers.isEmpty() ? QString() : textAnswers.dequeue();
+        if (answer.isNull()) return std::nullopt;
+        return answer;
+    }
     QString fileDialog(Prompt::Kind kind, const QString& title, const QString& folder, const QString& file,
                        const QString& filter) {
         shown.push_back({kind, folder + QLatin1Char('/') + file, title, filter});
