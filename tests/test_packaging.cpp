@@ -1,6 +1,10 @@
 // The desktop files that an install puts in place: the menu entry and the AppStream description
 // pass their validators (where the tools are installed), and the entry's command line starts the
-// real program on a file, under a throwaway X server, typed into as a user would.
+// real program on a file or a server database, under a throwaway X server, typed into as a user
+// would. The program also prints what an administrator runs to make a server database ready.
+
+#include "pgserver.h"
+#include "store/store.h"
 
 #include <QtTest>
 #include <SQLiteCpp/SQLiteCpp.h>
@@ -120,6 +124,64 @@ private slots:
         QVERIFY(!QFileInfo::exists(defaultDb));
 
         run(QString(), [&] { QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(defaultDb), 20000); });
+    }
+
+    // Printed without a display; run by an administrator as given, they make a database that the
+    // program then uses as it is.
+    void printsTheStatementsThatMakeAServerDatabaseReady() {
+        QProcess olv;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove("DISPLAY");
+        env.remove("QT_QPA_PLATFORM");
+        olv.setProcessEnvironment(env);
+        olv.start(QStringLiteral(OLV_BINARY_DIR "/olv"), {"--print-server-schema"});
+        QVERIFY(olv.waitForFinished(20000));
+        QCOMPARE(olv.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(olv.exitCode(), 0);
+        QCOMPARE(olv.readAllStandardError(), QByteArray());
+        const QString said = QString::fromUtf8(olv.readAllStandardOutput());
+        QVERIFY2(said.contains("CREATE EXTENSION IF NOT EXISTS pg_trgm") && said.contains("CREATE TABLE"), qPrintable(said));
+        QVERIFY(said.trimmed().endsWith(';'));
+
+        OLV_NEEDS_SERVER();
+        olv::test::PgServer& server = olv::test::PgServer::instance();
+        const QString connection = server.newDatabase();
+        server.exec(connection, said);
+        server.exec(connection, "INSERT INTO data (o, p, v) VALUES ('OlObjA', 'Name', 'red')");
+        olv::Database db(connection);
+        QVERIFY(db.abilities().writable && db.abilities().history);
+        QCOMPARE(db.findObjects("RED", false), QStringList{"OlObjA"});
+    }
+
+    // "olv postgresql://..." starts on that database, which gets its table on first connect.
+    void startsOnAServerDatabase() {
+        OLV_NEEDS_SERVER();
+        olv::test::PgServer& server = olv::test::PgServer::instance();
+        const QString connection = server.newDatabase();
+        const QString uri = QStringLiteral("postgresql:///%1?host=%2&port=5432&user=%3")
+                                .arg(connection.section("dbname=", 1),
+                                     QString(QUrl::toPercentEncoding(connection.section("host=", 1).section(' ', 0, 0))),
+                                     connection.section("user=", 1).section(' ', 0, 0));
+        const QString hasTable = "SELECT to_regclass('data') IS NOT NULL";
+        QCOMPARE(server.exec(connection, hasTable), QStringLiteral("f"));
+
+        XServer x;
+        QVERIFY2(x.start(), "Xvfb and xdotool, which scripts/setup installs, are needed");
+        QTemporaryDir home;
+        QProcess olv;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("HOME", home.path());
+        env.insert("DISPLAY", x.display);
+        env.insert("QT_QPA_PLATFORM", "xcb");
+        olv.setProcessEnvironment(env);
+        olv.start(QStringLiteral(OLV_BINARY_DIR "/olv"), {uri});
+        QVERIFY(olv.waitForStarted());
+        const QString window = x.tool({"search", "--sync", "--onlyvisible", "--name", "^Olv :: Olvarion$"});
+        QVERIFY2(!window.isEmpty(), "the main window did not show");
+        QTRY_COMPARE_WITH_TIMEOUT(server.exec(connection, hasTable), QStringLiteral("t"), 20000);
+        QVERIFY(!QFileInfo::exists(home.filePath("Olv/Olv.mdb")));
+        olv.terminate();
+        QVERIFY(olv.waitForFinished(10000));
     }
 
     void appStreamDescriptionIsValid() {

@@ -67,5 +67,8 @@ int main(int argc, char* argv[]) {
     if (const QScreen* screen = main.screen())
         main.move(screen->availableGeometry().center() - main.rect().center());
     main.show();
+    // A server database is opened at once, so that a password it wants is asked for before the
+    // first command rather than failing it.
+    if (olv::isServerConnection(context.store.path())) main.connectToServer(context.store.path());
     return app.exec();
 }
