@@ -1,12 +1,15 @@
 // The commands behind the windows, called directly: the search with its root text and count rule,
 // related objects, the property view, making objects, classes, collections and web links,
-// cloning, and the data-entry window's edits.
+// cloning, the data-entry window's edits, and import between a file and a server database.
 
 #include "commands/csv.h"
 #include "commands/dataentry.h"
+#include "commands/importer.h"
 #include "commands/objects.h"
 #include "commands/properties.h"
 #include "commands/search.h"
+
+#include "pgserver.h"
 
 #include <QBuffer>
 #include <QtTest>
@@ -245,6 +248,46 @@ private slots:
         }
         QVERIFY2(message.contains(m_store.path()) && message.contains("disk trouble"), qPrintable(message));
         QCOMPARE(rows().size(), 2);
+    }
+
+    // File, Import both ways between a file and a server database: each row as often as the
+    // source holds it more, NULL kept as NULL.
+    void importCopiesAFileIntoAServerDatabaseAndBack() {
+        OLV_NEEDS_SERVER();
+        test::PgServer& server = test::PgServer::instance();
+        const QString source = m_dir.filePath("source.db");
+        {
+            SQLite::Database raw(source.toStdString(), SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE);
+            raw.exec("CREATE TABLE DATA (O TEXT, P TEXT, V TEXT)");
+            raw.exec("INSERT INTO DATA VALUES ('OlObjA', 'Name', 'Lamp'), ('OlObjA', 'colour', NULL), "
+                     "('OlObjA', 'Name', 'Lamp'), ('OlObjB', 'Name', 'Shade'), ('OlObjB', 'colour', '')");
+        }
+        const QString connection = server.newDatabase();
+        const Store serverStore(connection);
+        serverStore.open().appendAll({{"OlObjA", kName, "Lamp"}});
+        ImportCommand toServer(serverStore);
+        QCOMPARE(ImportCommand::resultText(toServer.run(source)), QStringLiteral("4 rows imported, 1 already present"));
+        QCOMPARE(ImportCommand::resultText(toServer.run(source)), QStringLiteral("0 rows imported, 5 already present"));
+        const QString held = "SELECT o || '|' || p || '|' || coalesce(v, '<NULL>') FROM data ORDER BY rowid";
+        QCOMPARE(server.exec(connection, held).split('\n'),
+                 (QStringList{"OlObjA|Name|Lamp", "OlObjA|colour|<NULL>", "OlObjA|Name|Lamp", "OlObjB|Name|Shade", "OlObjB|colour|"}));
+
+        // Back into a file that holds one of its rows already.
+        add({{"OlObjB", kName, "Shade"}});
+        ImportCommand toFile(m_store);
+        QCOMPARE(ImportCommand::resultText(toFile.run(connection)), QStringLiteral("4 rows imported, 1 already present"));
+        QCOMPARE(ImportCommand::resultText(toFile.run(connection)), QStringLiteral("0 rows imported, 5 already present"));
+        SQLite::Database file(m_store.path().toStdString(), SQLite::OPEN_READONLY);
+        SQLite::Statement q(file, "SELECT O || '|' || P || '|' || coalesce(V, '<NULL>') FROM DATA ORDER BY rowid");
+        QStringList rows;
+        while (q.executeStep()) rows << QString::fromStdString(q.getColumn(0).getString());
+        QCOMPARE(rows, (QStringList{"OlObjB|Name|Shade", "OlObjA|Name|Lamp", "OlObjA|colour|<NULL>", "OlObjA|Name|Lamp", "OlObjB|colour|"}));
+        // Its step in the history names the database as the user knows it.
+        QCOMPARE(m_store.open().stepToUndo().value_or(Step()).what, "import of " + displayNameOf(connection));
+
+        // A database is no source for itself.
+        QVERIFY_THROWS_EXCEPTION(StoreError, toServer.run(connection));
+        QCOMPARE(server.exec(connection, "SELECT count(*) FROM data"), QStringLiteral("5"));
     }
 };
 

@@ -21,6 +21,7 @@ QString ImportCommand::resultText(const Result& r) {
 }
 
 QList<TypedRow> ImportCommand::readRows(const QString& path, const std::function<bool(double)>& progress) {
+    if (isServerConnection(path)) return readAllRows(path, progress);
     const QFileInfo info(path);
     if (!info.exists()) throw StoreError(path, QStringLiteral("the file does not exist"));
     if (!info.isFile() || !info.isReadable()) throw StoreError(path, QStringLiteral("the file cannot be opened"));
@@ -50,12 +51,17 @@ ImportCommand::Result ImportCommand::run(Database& db, const QString& path, cons
     const auto half = [&](double base) {
         return [&progress, base](double share) { return !progress || progress(base + share / 2); };
     };
-    const QString source = QFileInfo(path).canonicalFilePath();
-    if (!source.isEmpty() && source == QFileInfo(db.path()).canonicalFilePath())
-        throw StoreError(path, QStringLiteral("it is the database in use, which holds its rows already"));
+    // A server database is named as the user knows it, never by its connection (which may hold
+    // a password).
+    const bool server = isServerConnection(path);
+    const QString name = server ? displayNameOf(path) : QFileInfo(path).fileName();
+    const QString source = server ? path : QFileInfo(path).canonicalFilePath();
+    const QString inUse = isServerConnection(db.path()) ? db.path() : QFileInfo(db.path()).canonicalFilePath();
+    if (!source.isEmpty() && source == inUse)
+        throw StoreError(server ? name : path, QStringLiteral("it is the database in use, which holds its rows already"));
     const QList<TypedRow> rows = readRows(path, half(0.0));
     Result result;
-    result.imported = db.step(QStringLiteral("import of ") + QFileInfo(path).fileName()).addMissing(rows, half(0.5));
+    result.imported = db.step(QStringLiteral("import of ") + name).addMissing(rows, half(0.5));
     result.present = rows.size() - result.imported;
     return result;
 }

@@ -1,6 +1,6 @@
 #pragma once
-// File, Import: the rows of another Olv database (a Jet file, as Olv's data was first kept, or an
-// Olv SQLite file) added to the one in use, those it already holds left out. The other file is
+// File, Import: the rows of another Olv database (a Jet file, as Olv's data was first kept, an
+// Olv SQLite file, or a database on a server) added to the one in use, those it already holds left out. The other file is
 // only read.
 
 #include "store/store.h"
