@@ -39,6 +39,21 @@ QList<Row> Engine::rowsOf(const QString& id) {
     return rows;
 }
 
+QString Engine::createObject(Clock& clock,
+                             const std::function<std::optional<QList<Row>>(const QString& id)>& rowsFor) {
+    for (;;) {
+        const QDateTime now = clock.now();
+        const QString candidate = kObjectPrefix + now.toString(QStringLiteral("yyyyMMddHHmmss"));
+        switch (tryCreate(candidate, rowsFor)) {
+        case Creation::Made: return candidate;
+        case Creation::Refused: return QString();
+        case Creation::Taken: break;
+        }
+        // Identifiers have a resolution of one second: wait for the next one, without the lock.
+        clock.sleepMs(1000 - now.time().msec());
+    }
+}
+
 QList<Change> Engine::historyOf(const QString& id) {
     QList<Change> changes;
     eachChangeOf(id, [&](Change& c) {

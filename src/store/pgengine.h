@@ -77,8 +77,8 @@ public:
     bool removeRow(const StoredRow& was) override;
     void appendAll(const QList<Row>& rows) override;
     qint64 addMissing(const QList<TypedRow>& rows, const std::function<bool(double)>& progress) override;
-    QString createObject(Clock& clock,
-                         const std::function<std::optional<QList<Row>>(const QString& id)>& rowsFor) override;
+    Creation tryCreate(const QString& candidate,
+                       const std::function<std::optional<QList<Row>>(const QString& id)>& rowsFor) override;
 
     void nameNextStep(const QString& what) override { m_nextStep = what; }
     std::optional<Step> stepToUndo() override;

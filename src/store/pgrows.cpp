@@ -162,30 +162,23 @@ qint64 PgEngine::addMissing(const QList<TypedRow>& typed, const std::function<bo
     });
 }
 
-QString PgEngine::createObject(Clock& clock,
-                               const std::function<std::optional<QList<Row>>(const QString& id)>& rowsFor) {
-    for (;;) {
-        const QDateTime now = clock.now();
-        const QString candidate = kObjectPrefix + now.toString(QStringLiteral("yyyyMMddHHmmss"));
-        enum { Taken, Refused, Made } outcome = Taken;
-        transaction([&] {
-            // One connection at a time picks an identifier, until its transaction ends: the
-            // next one then sees the identifier taken.
-            exec("SELECT pg_advisory_xact_lock($1)", Params().number(kIdentifierLock));
-            if (exists(candidate)) return;
-            const std::optional<QList<Row>> rows = rowsFor(candidate);
-            outcome = Refused;
-            if (!rows) return;
-            const qint64 step = beginStep(Step::Kind::Do, std::exchange(m_nextStep, QString()));
-            insertAll(*rows);
-            endStep(step);
-            outcome = Made;
-        });
-        if (outcome == Made) return candidate;
-        if (outcome == Refused) return QString();
-        // Identifiers have a resolution of one second: wait for the next one, without the lock.
-        clock.sleepMs(1000 - now.time().msec());
-    }
+Engine::Creation PgEngine::tryCreate(const QString& candidate,
+                                     const std::function<std::optional<QList<Row>>(const QString& id)>& rowsFor) {
+    Creation outcome = Creation::Taken;
+    transaction([&] {
+        // One connection at a time picks an identifier, until its transaction ends: the next one
+        // then sees the identifier taken.
+        exec("SELECT pg_advisory_xact_lock($1)", Params().number(kIdentifierLock));
+        if (exists(candidate)) return;
+        const std::optional<QList<Row>> rows = rowsFor(candidate);
+        outcome = Creation::Refused;
+        if (!rows) return;
+        const qint64 step = beginStep(Step::Kind::Do, std::exchange(m_nextStep, QString()));
+        insertAll(*rows);
+        endStep(step);
+        outcome = Creation::Made;
+    });
+    return outcome;
 }
 
 QList<TypedRow> PgEngine::allRows(const std::function<bool(double)>& progress) {

@@ -312,31 +312,21 @@ qint64 SqliteEngine::addMissing(const QList<TypedRow>& rows, const std::function
     });
 }
 
-QString SqliteEngine::createObject(Clock& clock,
-                               const std::function<std::optional<QList<Row>>(const QString& id)>& rowsFor) {
-    for (;;) {
-        const QDateTime now = clock.now();
-        const QString candidate = kObjectPrefix + now.toString(QStringLiteral("yyyyMMddHHmmss"));
-        enum { Taken, Refused, Made } outcome = Taken;
-        guarded([&] {
-            // The identifier is checked and used under one write lock, so no other program can
-            // take it in between.
-            SQLite::Transaction t(*m_db, SQLite::TransactionBehavior::IMMEDIATE);
-            if (isTaken(candidate)) return;
-            const std::optional<QList<Row>> rows = rowsFor(candidate);
-            outcome = Refused;
-            if (!rows) return;
-            const qint64 step = beginStep(Step::Kind::Do, std::exchange(m_nextStep, QString()));
-            insertAll(*rows);
-            endStep(step);
-            t.commit();
-            outcome = Made;
-        });
-        if (outcome == Made) return candidate;
-        if (outcome == Refused) return QString();
-        // Identifiers have a resolution of one second: wait for the next one, without the lock.
-        clock.sleepMs(1000 - now.time().msec());
-    }
+Engine::Creation SqliteEngine::tryCreate(const QString& candidate,
+                                         const std::function<std::optional<QList<Row>>(const QString& id)>& rowsFor) {
+    return guarded([&] {
+        // The identifier is checked and used under one write lock, so no other program can take
+        // it in between.
+        SQLite::Transaction t(*m_db, SQLite::TransactionBehavior::IMMEDIATE);
+        if (isTaken(candidate)) return Creation::Taken;
+        const std::optional<QList<Row>> rows = rowsFor(candidate);
+        if (!rows) return Creation::Refused;
+        const qint64 step = beginStep(Step::Kind::Do, std::exchange(m_nextStep, QString()));
+        insertAll(*rows);
+        endStep(step);
+        t.commit();
+        return Creation::Made;
+    });
 }
 
 } // namespace olv

@@ -148,8 +148,9 @@ public:
     virtual bool removeRow(const StoredRow& was) = 0;
     virtual void appendAll(const QList<Row>& rows) = 0;
     virtual qint64 addMissing(const QList<TypedRow>& rows, const std::function<bool(double)>& progress) = 0;
-    virtual QString createObject(Clock& clock,
-                                 const std::function<std::optional<QList<Row>>(const QString& id)>& rowsFor) = 0;
+    // Picks the identifier of the clock's second, and waits for the next second while the
+    // identifier is taken (see Database::createObject).
+    QString createObject(Clock& clock, const std::function<std::optional<QList<Row>>(const QString& id)>& rowsFor);
 
     // The history (see Database).
     virtual void nameNextStep(const QString& what) = 0;
@@ -168,6 +169,11 @@ public:
     virtual void forgetBefore(const QDateTime& at) = 0;
 
 protected:
+    // In one write transaction that no other writer can enter: the candidate's rows, when it is
+    // free and rowsFor gives them.
+    enum class Creation { Taken, Refused, Made };
+    virtual Creation tryCreate(const QString& candidate,
+                               const std::function<std::optional<QList<Row>>(const QString& id)>& rowsFor) = 0;
     // Every record of the history about the object's rows (rows it holds, or held before a change
     // took them away), newest first, until each answers false; none where there is no history.
     virtual void eachChangeOf(const QString& id, const std::function<bool(Change&)>& each) = 0;
