@@ -7,6 +7,8 @@
 #include <QTemporaryDir>
 #include <algorithm>
 #include <libpq-fe.h>
+#include <cerrno>
+#include <csignal>
 #include <pwd.h>
 #include <unistd.h>
 
@@ -61,6 +63,7 @@ PgServer::PgServer() {
             return;
         }
         m_runAs = QString::fromLatin1(kAccount);
+        stopLeftovers(bin);
         QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/olv-pg-XXXXXX"));
         dir.setAutoRemove(false);
         m_folder = dir.path();
@@ -69,10 +72,14 @@ PgServer::PgServer() {
             return;
         }
     } else {
+        stopLeftovers(bin);
         QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/olv-pg-XXXXXX"));
         dir.setAutoRemove(false);
         m_folder = dir.path();
     }
+    // Whose server this is, for the next test program should this one be killed before its end.
+    QFile owner(m_folder + QStringLiteral("/test.pid"));
+    if (owner.open(QIODevice::WriteOnly)) owner.write(QByteArray::number(qint64(getpid())));
     const QString data = m_folder + QStringLiteral("/data");
     QString output;
     if (!run(bin + QStringLiteral("/initdb"),
@@ -110,6 +117,25 @@ PgServer::PgServer() {
         return;
     }
     m_started = true;
+}
+
+void PgServer::stopLeftovers(const QString& bin) const {
+    const QDir temp(QDir::tempPath());
+    for (const QString& name : temp.entryList({QStringLiteral("olv-pg-*")}, QDir::Dirs | QDir::NoDotAndDotDot)) {
+        const QString folder = temp.filePath(name);
+        QFile owner(folder + QStringLiteral("/test.pid"));
+        if (!owner.open(QIODevice::ReadOnly)) continue; // still being made, or not ours to judge
+        const pid_t pid = pid_t(owner.readAll().trimmed().toLongLong());
+        if (pid <= 0 || kill(pid, 0) == 0 || errno != ESRCH) continue; // its test program runs
+        QProcess p;
+        p.setWorkingDirectory(folder);
+        const QStringList args{QStringLiteral("--pgdata=") + folder + QStringLiteral("/data"), QStringLiteral("--mode=immediate"),
+                               QStringLiteral("--wait"), QStringLiteral("--silent"), QStringLiteral("stop")};
+        if (m_runAs.isEmpty()) p.start(bin + QStringLiteral("/pg_ctl"), args);
+        else p.start(QStringLiteral("runuser"), QStringList{QStringLiteral("-u"), m_runAs, QStringLiteral("--"), bin + QStringLiteral("/pg_ctl")} + args);
+        p.waitForFinished(60000);
+        QDir(folder).removeRecursively();
+    }
 }
 
 PgServer::~PgServer() {

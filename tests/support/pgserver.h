@@ -35,6 +35,8 @@ public:
 private:
     PgServer();
     bool run(const QString& program, const QStringList& args, QString* output = nullptr) const;
+    // Stops the servers of test programs that were killed before they could, and removes them.
+    void stopLeftovers(const QString& bin) const;
 
     QString m_folder; // removed at the end
     QString m_missing;
