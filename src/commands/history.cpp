@@ -100,6 +100,7 @@ HistoryCommands::Line HistoryCommands::lineOf(const Change& c, const QString& id
     Line line;
     line.when = shown(c.at);
     line.madeBy = c.step ? QStringLiteral("Olv: ") + c.stepWhat : kAnotherProgram;
+    line.user = c.who;
     const bool wasHere = c.kind != Change::Kind::Added && jet::equal(c.beforeO, id);
     const bool isHere = c.kind != Change::Kind::Removed && jet::equal(c.afterO, id);
     switch (c.kind) {

@@ -30,6 +30,7 @@ public:
         QString property; // "colour", or "colour → shade" when the name changed
         QString change;   // "red → blue"
         QString madeBy;   // "Olv: edit of colour", or "another program"
+        QString user;     // who made it: the server's database user, or the account that ran Olv
         bool restorable = false; // the change took a value away, which can come back
     };
     struct ObjectHistory {

@@ -36,17 +36,19 @@ frmHistory::frmHistory(Context& context, HistoryCommands::ObjectHistory history,
     setObjectName(QStringLiteral("frmHistory"));
     setWindowTitle(QStringLiteral("Olv :: History"));
     setAttribute(Qt::WA_DeleteOnClose);
-    resize(tw(10500), tw(7200));
+    resize(tw(11700), tw(7200));
 
     m_lblObject = named(new QLabel(this), "lblObject");
     m_lblObject->setTextFormat(Qt::PlainText);
 
     m_lines = new TextTable({QStringLiteral("when"), QStringLiteral("property"),
-                             QStringLiteral("old value → new value"), QStringLiteral("made by")});
+                             QStringLiteral("old value → new value"), QStringLiteral("made by"),
+                             QStringLiteral("user")});
     m_flxHistory = rowGrid(this, m_lines, "flxHistory", QStringLiteral("changes, newest first"));
     m_flxHistory->setColumnWidth(0, tw(1900));
     m_flxHistory->setColumnWidth(1, tw(1500));
     m_flxHistory->setColumnWidth(2, tw(3800));
+    m_flxHistory->setColumnWidth(3, tw(2200));
     connect(m_flxHistory->selectionModel(), &QItemSelectionModel::selectionChanged, this, &frmHistory::selectionMoved);
 
     m_cmdRestore = named(new QPushButton(QStringLiteral("Restore"), this), "cmdRestore");
@@ -108,7 +110,7 @@ void frmHistory::fill(HistoryCommands::ObjectHistory history) {
                              : QStringLiteral("Changes to \"%1\" [ %2 ], newest first:").arg(m_history.name, m_history.id));
     QList<QStringList> rows;
     rows.reserve(m_history.lines.size());
-    for (const HistoryCommands::Line& l : m_history.lines) rows.push_back({l.when, l.property, l.change, l.madeBy});
+    for (const HistoryCommands::Line& l : m_history.lines) rows.push_back({l.when, l.property, l.change, l.madeBy, l.user});
     m_lines->setRows(std::move(rows));
     if (!m_history.lines.isEmpty()) m_flxHistory->setCurrentIndex(m_lines->index(0, 0));
     selectionMoved();
