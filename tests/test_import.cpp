@@ -5,9 +5,11 @@
 #include "corpus.h"
 #include "files.h"
 #include "driver.h"
+#include "pgserver.h"
 
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <SQLiteCpp/SQLiteCpp.h>
 
 using namespace olv;
@@ -300,6 +302,69 @@ private slots:
         QVERIFY(d.h.prompter.texts(Prompt::Message).isEmpty() && d.h.prompter.texts(Prompt::Error).isEmpty());
         QCOMPARE(d.h.allRows(), (QList<Row>{{"OlObjA", kName, "kept"}}));
         QCOMPARE(bytesOf(d.h.ctx.store.path()), before);
+    }
+
+    // File, Import from Server asks as Connect to Server does, password included, and names the
+    // source as user@host/dbname; and a file goes into a server database in use through File,
+    // Import.
+    void shouldImportBetweenAServerDatabaseAndTheFileFromTheMenu() {
+        OLV_NEEDS_SERVER();
+        PgServer& server = PgServer::instance();
+        const QString source = server.newDatabase();
+        const QList<Row> served{{"OlObjP1", kName, "Teapot"}, {"OlObjP1", "colour", "blue"}, {"OlObjP1", "colour", "blue"},
+                                {"OlObjP2", kName, QString::fromUtf8("Zoë's \"cup\"")}};
+        Database(source).appendAll(served);
+        server.exec(source, QStringLiteral("DROP ROLE IF EXISTS %1; CREATE ROLE %1 LOGIN PASSWORD 'pour me'; "
+                                           "GRANT SELECT ON data TO %1").arg(kPasswordRole));
+        const QString role = QString(source).replace(QRegularExpression("user=\\S+"), QStringLiteral("user=%1").arg(kPasswordRole));
+        MainWindowDriver d;
+        const QString file = d.h.path();
+        d.h.add({{"OlObjP1", "colour", "blue"}, {"OlObjA", kName, "kept"}});
+        const auto importFromServer = [&](const QStringList& answers) {
+            d.h.prompter.shown.clear();
+            d.h.prompter.textAnswers.append(answers);
+            d.action("mnuFileImportServer")->trigger();
+            QVERIFY(d.h.prompter.textAnswers.isEmpty());
+        };
+
+        // Not a connection, and Cancel: nothing is read or written.
+        importFromServer({"small.mdb"});
+        QVERIFY(d.h.prompter.texts(Prompt::Error).value(0).startsWith("This is not a connection to a PostgreSQL server."));
+        importFromServer({});
+        QCOMPARE(d.h.prompter.shown.size(), 1);
+        QCOMPARE(d.h.prompter.shown.last().title, QStringLiteral("Olv - Import from Server"));
+        QCOMPARE(d.h.rowCount(), 2);
+
+        // As a role that needs a password: the rows as a multiset, once only.
+        importFromServer({role, "pour me"});
+        QCOMPARE(d.h.prompter.texts(Prompt::Password), QStringList{QStringLiteral("Password for %1:").arg(displayNameOf(role))});
+        QCOMPARE(d.h.prompter.texts(Prompt::Error), QStringList());
+        QCOMPARE(d.h.prompter.texts(Prompt::Message), QStringList{"3 rows imported, 1 already present"});
+        QCOMPARE(d.h.allRows(), (QList<Row>{{"OlObjP1", "colour", "blue"}, {"OlObjA", kName, "kept"}, {"OlObjP1", kName, "Teapot"},
+                                            {"OlObjP1", "colour", "blue"}, {"OlObjP2", kName, QString::fromUtf8("Zoë's \"cup\"")}}));
+        QTRY_COMPARE(d.action("mnuEditUndo")->text(), QStringLiteral("Undo import of %1").arg(displayNameOf(role)));
+        importFromServer({role, "pour me"});
+        QCOMPARE(d.h.prompter.texts(Prompt::Message), QStringList{"0 rows imported, 4 already present"});
+        QCOMPARE(d.h.rowCount(), 5);
+        QCOMPARE(d.h.path(), file);
+        QCOMPARE(server.exec(source, "SELECT count(*) FROM data"), QStringLiteral("4"));
+
+        // The server database in use, connected to through the menu, takes a file's rows.
+        const QString target = server.newDatabase();
+        d.h.prompter.textAnswers << target;
+        d.action("mnuFileConnect")->trigger();
+        QCOMPARE(d.h.path(), target);
+        QList<Row> five;
+        for (int i = 0; i < 5; ++i) five.push_back({QStringLiteral("OlObjS%1").arg(i), kName, QStringLiteral("saucer %1").arg(i)});
+        const QString saucers = d.h.otherDatabase("saucers.mdb", five);
+        for (const char* expected : {"5 rows imported, 0 already present", "0 rows imported, 5 already present"}) {
+            d.h.prompter.shown.clear();
+            d.h.prompter.fileAnswers << saucers;
+            d.action("mnuFileImport")->trigger();
+            QCOMPARE(d.h.prompter.texts(Prompt::Message), QStringList{QString::fromUtf8(expected)});
+        }
+        QCOMPARE(server.exec(target, "SELECT string_agg(v, ',' ORDER BY rowid) FROM data"),
+                 QStringLiteral("saucer 0,saucer 1,saucer 2,saucer 3,saucer 4"));
     }
 };
 

@@ -44,7 +44,7 @@ private slots:
             return list;
         };
         QCOMPARE(captions(d.window.menuBar()), (QStringList{"&File", "&Edit", "&Database", "&Services", "&Report", "&Help"}));
-        QCOMPARE(captions(d.child<QMenu>("mnuFile")), (QStringList{"Set Database", "Connect to Server…", "&Import", "E&xit"}));
+        QCOMPARE(captions(d.child<QMenu>("mnuFile")), (QStringList{"Set Database", "Connect to Server…", "&Import", "Import from Server…", "E&xit"}));
         QCOMPARE(captions(d.child<QMenu>("mnuEdit")), (QStringList{"Undo", "Redo", "-", "Recently deleted"}));
         QCOMPARE(captions(d.child<QMenu>("mnuDB")), (QStringList{"New ...", "&New Object", "&Statistics", "History size…"}));
         QCOMPARE(captions(d.child<QMenu>("mnuDBNew")), (QStringList{"Collection", "URL"}));

@@ -189,6 +189,8 @@ void frmOlv::buildMenus() {
             &frmOlv::mnuFileConnect_Click);
     connect(addItem(file, QStringLiteral("&Import"), "mnuFileImport"), &QAction::triggered, this,
             &frmOlv::mnuFileImport_Click);
+    connect(addItem(file, QStringLiteral("Import from Server\u2026"), "mnuFileImportServer"), &QAction::triggered, this,
+            &frmOlv::mnuFileImportServer_Click);
     connect(addItem(file, QStringLiteral("E&xit"), "mnuFileExit"), &QAction::triggered, this,
             &frmOlv::mnuFileExit_Click);
     bar->addMenu(file);

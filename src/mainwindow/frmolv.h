@@ -44,6 +44,7 @@ public:
     // that libpq's own files do not give; false, with the reason shown, when it cannot be used.
     bool connectToServer(const QString& connection);
     void mnuFileImport_Click();
+    void mnuFileImportServer_Click();
     void mnuFileExit_Click();
     void mnuDBStats_Click();
     void mnuDBNewObject_Click();
@@ -95,6 +96,16 @@ private:
     void buildMenus();
     // Runs a store command, telling the user when the file cannot be used.
     bool guarded(const std::function<void()>& command);
+    // Opens a server database and lets go of it again.
+    using OpenServer = std::function<void(const QString& connection)>;
+    // Asks for a server database as Connect to Server does, then opens it as openServer does.
+    std::optional<QString> askForServer(const QString& title, const OpenServer& open);
+    // Opens the server database, asking for the password (under title) while the server wants
+    // one; the connection that worked, password added where one was asked for, or none when it
+    // failed (the reason shown) or the user gave up.
+    std::optional<QString> openServer(const QString& connection, const QString& title, const OpenServer& open);
+    // File, Import from a file or a server database, with progress and Cancel.
+    void importFrom(const QString& source);
     // Runs work on the current search (the search box and "wildcards") with progress and
     // Cancel; false when it failed, the user told why, or was called off.
     using SearchWork = std::function<void(const QString& text, bool containing, KeepGoing keepGoing)>;

@@ -13,7 +13,6 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QDir>
 #include <QFileInfo>
 #include <QUrl>
 
@@ -43,58 +42,82 @@ QString withPassword(const QString& connection, const QString& password) {
 
 } // namespace
 
-void frmOlv::mnuFileConnect_Click() {
+std::optional<QString> frmOlv::askForServer(const QString& title, const OpenServer& open) {
     const std::optional<QString> given = m_ctx.prompter->text(
-        this, kConnectTitle,
+        this, title,
         QStringLiteral("PostgreSQL connection, for example postgresql://user@host/olv, host=... dbname=olv or service=olv:"));
     const QString connection = given ? given->trimmed() : QString();
-    if (connection.isEmpty()) return; // Cancel keeps the database in use
+    if (connection.isEmpty()) return std::nullopt; // Cancel
     if (!isServerConnection(connection)) {
         // Not repeated back: it may hold a password.
         m_ctx.prompter->error(this, QStringLiteral("This is not a connection to a PostgreSQL server. Give it as "
                                                    "postgresql://user@host/dbname, host=... dbname=... or service=..."));
-        return;
+        return std::nullopt;
     }
-    connectToServer(connection);
+    return openServer(connection, title, open);
 }
 
-bool frmOlv::connectToServer(const QString& connection) {
+std::optional<QString> frmOlv::openServer(const QString& connection, const QString& title, const OpenServer& open) {
     QString candidate = connection;
     bool asked = false;
     for (;;) {
         bool needsPassword = false;
         const bool opened = guarded([&] {
             try {
-                Database db(candidate, Database::Indexes::Leave);
+                open(candidate);
             } catch (const StoreError& e) {
                 if (!e.needsPassword()) throw; // shown by guarded, naming the database, never the password
                 needsPassword = true;
             }
         });
-        if (opened && !needsPassword) {
-            m_ctx.store.setPath(candidate);
-            return true;
-        }
+        if (opened && !needsPassword) return candidate;
         // A refused password has been shown as an error; the question comes again until Cancel.
-        if (!needsPassword && !asked) return false;
+        if (!needsPassword && !asked) return std::nullopt;
         const std::optional<QString> password =
-            m_ctx.prompter->password(this, kConnectTitle, QStringLiteral("Password for %1:").arg(displayNameOf(connection)));
-        if (!password) return false;
+            m_ctx.prompter->password(this, title, QStringLiteral("Password for %1:").arg(displayNameOf(connection)));
+        if (!password) return std::nullopt;
         candidate = withPassword(connection, *password);
         asked = true;
     }
+}
+
+namespace {
+// To work on: Olv's table and indexes are made where they are missing and the user may.
+void openToUse(const QString& connection) {
+    Database(connection, Database::Indexes::Leave);
+}
+} // namespace
+
+void frmOlv::mnuFileConnect_Click() {
+    if (const std::optional<QString> opened = askForServer(kConnectTitle, openToUse)) m_ctx.store.setPath(*opened);
+}
+
+bool frmOlv::connectToServer(const QString& connection) {
+    const std::optional<QString> opened = openServer(connection, kConnectTitle, openToUse);
+    if (opened) m_ctx.store.setPath(*opened);
+    return opened.has_value();
 }
 
 void frmOlv::mnuFileImport_Click() {
     const QString chosen = m_ctx.prompter->openFileName(
         this, QStringLiteral("Olv - Import"), QFileInfo(Store::defaultPath()).absolutePath(), QString(),
         QStringLiteral("Olv databases (*.mdb *.db *.sqlite);;All files (*)"));
-    if (chosen.isEmpty()) return;
+    if (!chosen.isEmpty()) importFrom(chosen);
+}
+
+void frmOlv::mnuFileImportServer_Click() {
+    // The other database is only read: nothing is made there.
+    if (const std::optional<QString> source = askForServer(QStringLiteral("Olv - Import from Server"), [](const QString& c) { reachServer(c); }))
+        importFrom(*source);
+}
+
+void frmOlv::importFrom(const QString& source) {
     ImportCommand::Result result;
     if (!guarded([&] {
-            LongWork work(this, QStringLiteral("Importing %1 ...").arg(QDir::toNativeSeparators(chosen)));
+            // displayNameOf: a file's path, or user@host/dbname, never a connection's password.
+            LongWork work(this, QStringLiteral("Importing %1 ...").arg(displayNameOf(source)));
             Database db = m_ctx.store.open(); // here: it may show the window that makes indexes
-            work.runOffThread([&](const LongWork::Progress& progress) { result = ImportCommand::run(db, chosen, progress); });
+            work.runOffThread([&](const LongWork::Progress& progress) { result = ImportCommand::run(db, source, progress); });
         }))
         return;
     m_ctx.prompter->message(this, ImportCommand::resultText(result));

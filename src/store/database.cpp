@@ -158,6 +158,8 @@ QList<TypedRow> readAllRows(const QString& connection, const std::function<bool(
     return PgEngine(connection, false).allRows(progress);
 }
 
+void reachServer(const QString& connection) { PgEngine(connection, false); }
+
 // --- The database in use -----------------------------------------------------------------------
 
 Database Store::open() const {

@@ -295,6 +295,9 @@ private:
 // Every row of another Olv database as it holds them, read without writing to it (not even
 // indexes); progress as for addMissing.
 QList<TypedRow> readAllRows(const QString& connection, const std::function<bool(double)>& progress = {});
+// Connects to a server database and lets go again, writing nothing: it can be reached, takes the
+// password given and holds Olv's table. Throws as Database does.
+void reachServer(const QString& connection);
 
 // DatabasePath: the database in use, opened afresh for each command. The path is the database's
 // connection: for an SQLite file, its path.
