@@ -10,7 +10,10 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProgressDialog>
 #include <QPushButton>
+#include <QTcpServer>
+#include <QTcpSocket>
 
 using namespace olv;
 using namespace olv::test;
@@ -228,6 +231,73 @@ private slots:
         QVERIFY(d.h.ctx.store.path().startsWith(uri + "&password="));
         d.search("teacup");
         QCOMPARE(d.childTexts(d.root()), QStringList{"Teacup"});
+    }
+
+    // A server that takes the connection and never answers: Connect to Server, Import from
+    // Server and start-up show that they are connecting, and Cancel gives the window back with
+    // the database in use kept, no word said and the connection let go. A refused connection
+    // still says why.
+    void shouldLetTheUserCallOffConnectingToAServerThatNeverAnswers() {
+        QTcpServer silent;
+        QVERIFY(silent.listen(QHostAddress::LocalHost));
+        QList<QTcpSocket*> peers;
+        connect(&silent, &QTcpServer::newConnection, this, [&] {
+            while (silent.hasPendingConnections()) peers << silent.nextPendingConnection();
+        });
+        const QString hanging =
+            QStringLiteral("host=127.0.0.1 port=%1 user=olv dbname=far connect_timeout=30").arg(silent.serverPort());
+        MainWindowDriver d;
+        d.h.add({{obj(1), kName, "kept"}});
+        const QString file = d.h.path();
+
+        QStringList said;
+        QPointer<QProgressDialog> clicked;
+        QTimer watch;
+        connect(&watch, &QTimer::timeout, this, [&] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto dialog = qobject_cast<QProgressDialog*>(w); dialog && dialog->isVisible() && dialog != clicked) {
+                    clicked = dialog;
+                    said << dialog->labelText();
+                    QTest::mouseClick(dialog->findChild<QPushButton*>(), Qt::LeftButton);
+                }
+        });
+        watch.start(5);
+        const QList<std::function<void()>> ways{
+            [&] {
+                d.h.prompter.textAnswers << hanging;
+                d.action("mnuFileConnect")->trigger();
+            },
+            [&] {
+                d.h.prompter.textAnswers << hanging;
+                d.action("mnuFileImportServer")->trigger();
+            },
+            [&] { QVERIFY(!d.window.connectToServer(hanging)); }, // as "olv host=..." starts
+        };
+        for (const auto& connectThatWay : ways) {
+            d.h.prompter.shown.clear();
+            const qsizetype before = said.size();
+            connectThatWay();
+            QCOMPARE(said.size(), before + 1);
+            QCOMPARE(said.last(), QStringLiteral("Connecting to olv@127.0.0.1/far ..."));
+            QCOMPARE(d.h.prompter.texts(Prompt::Error), QStringList());
+            QCOMPARE(d.h.path(), file);
+            QTRY_VERIFY(!peers.isEmpty() && peers.last()->state() == QAbstractSocket::UnconnectedState);
+            QCOMPARE(peers.size(), before + 1);
+        }
+        watch.stop();
+        d.search("kept");
+        QCOMPARE(d.childTexts(d.root()), QStringList{"kept"});
+
+        // Nobody listens there any more.
+        silent.close();
+        d.h.prompter.shown.clear();
+        d.h.prompter.textAnswers << hanging;
+        d.action("mnuFileConnect")->trigger();
+        const QString refused = d.h.prompter.texts(Prompt::Error).value(0);
+        QVERIFY2(refused.startsWith("The database olv@127.0.0.1/far cannot be used: the server cannot be reached (") &&
+                     refused.contains("refused"),
+                 qPrintable(refused));
+        QCOMPARE(d.h.path(), file);
     }
 
     void shouldGiveExtraRoomToTheTreeTheGridAndThePreviews() {

@@ -96,13 +96,13 @@ private:
     void buildMenus();
     // Runs a store command, telling the user when the file cannot be used.
     bool guarded(const std::function<void()>& command);
-    // Opens a server database and lets go of it again.
-    using OpenServer = std::function<void(const QString& connection)>;
+    // Opens a server database, hearing keepGoing meanwhile, and lets go of it again.
+    using OpenServer = std::function<void(const QString& connection, KeepGoing keepGoing)>;
     // Asks for a server database as Connect to Server does, then opens it as openServer does.
     std::optional<QString> askForServer(const QString& title, const OpenServer& open);
-    // Opens the server database, asking for the password (under title) while the server wants
-    // one; the connection that worked, password added where one was asked for, or none when it
-    // failed (the reason shown) or the user gave up.
+    // Opens the server database with progress and Cancel, asking for the password (under title)
+    // while the server wants one; the connection that worked, password added where one was asked
+    // for, or none when it failed (the reason shown) or the user gave up.
     std::optional<QString> openServer(const QString& connection, const QString& title, const OpenServer& open);
     // File, Import from a file or a server database, with progress and Cancel.
     void importFrom(const QString& source);

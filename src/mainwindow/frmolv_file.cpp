@@ -61,15 +61,21 @@ std::optional<QString> frmOlv::openServer(const QString& connection, const QStri
     QString candidate = connection;
     bool asked = false;
     for (;;) {
-        bool needsPassword = false;
+        bool needsPassword = false, cancelled = false;
         const bool opened = guarded([&] {
             try {
-                open(candidate);
+                // A host that never answers keeps libpq waiting until its timeout: the user may
+                // give up sooner.
+                LongWork work(this, QStringLiteral("Connecting to %1 ...").arg(displayNameOf(connection)));
+                open(candidate, work.keepGoing());
             } catch (const StoreError& e) {
                 if (!e.needsPassword()) throw; // shown by guarded, naming the database, never the password
                 needsPassword = true;
+            } catch (const Cancelled&) {
+                cancelled = true;
             }
         });
+        if (cancelled) return std::nullopt;
         if (opened && !needsPassword) return candidate;
         // A refused password has been shown as an error; the question comes again until Cancel.
         if (!needsPassword && !asked) return std::nullopt;
@@ -83,8 +89,8 @@ std::optional<QString> frmOlv::openServer(const QString& connection, const QStri
 
 namespace {
 // To work on: Olv's table and indexes are made where they are missing and the user may.
-void openToUse(const QString& connection) {
-    Database(connection, Database::Indexes::Leave);
+void openToUse(const QString& connection, KeepGoing keepGoing) {
+    Database(connection, Database::Indexes::Leave, std::move(keepGoing));
 }
 } // namespace
 
@@ -107,7 +113,7 @@ void frmOlv::mnuFileImport_Click() {
 
 void frmOlv::mnuFileImportServer_Click() {
     // The other database is only read: nothing is made there.
-    if (const std::optional<QString> source = askForServer(QStringLiteral("Olv - Import from Server"), [](const QString& c) { reachServer(c); }))
+    if (const std::optional<QString> source = askForServer(QStringLiteral("Olv - Import from Server"), reachServer))
         importFrom(*source);
 }
 

@@ -21,14 +21,16 @@ QString StoreError::message() const {
 bool isObjectId(const QString& value) { return value.startsWith(kObjectPrefix); }
 
 namespace {
-std::unique_ptr<Engine> engineFor(const QString& connection, Database::Indexes indexes) {
-    if (isServerConnection(connection)) return std::make_unique<PgEngine>(connection);
-    return std::make_unique<SqliteEngine>(connection, indexes == Database::Indexes::Repair);
+std::unique_ptr<Engine> engineFor(const QString& connection, Database::Indexes indexes, KeepGoing keepGoing) {
+    if (isServerConnection(connection)) return std::make_unique<PgEngine>(connection, true, std::move(keepGoing));
+    auto engine = std::make_unique<SqliteEngine>(connection, indexes == Database::Indexes::Repair);
+    if (keepGoing) engine->setKeepGoing(std::move(keepGoing));
+    return engine;
 }
 } // namespace
 
-Database::Database(const QString& connection, Indexes indexes)
-    : m_connection(connection), m_engine(engineFor(connection, indexes)) {}
+Database::Database(const QString& connection, Indexes indexes, KeepGoing keepGoing)
+    : m_connection(connection), m_engine(engineFor(connection, indexes, std::move(keepGoing))) {}
 
 Database::~Database() = default;
 Database::Database(Database&&) noexcept = default;
@@ -155,10 +157,11 @@ qint64 Database::addMissing(const QList<Row>& rows, const std::function<bool(dou
 
 QList<TypedRow> readAllRows(const QString& connection, const std::function<bool(double)>& progress) {
     if (!isServerConnection(connection)) return sqlite::readAllRows(connection, progress);
-    return PgEngine(connection, false).allRows(progress);
+    // Reaching the server may take a while too; Cancel is heard meanwhile.
+    return PgEngine(connection, false, [&progress] { return !progress || progress(0); }).allRows(progress);
 }
 
-void reachServer(const QString& connection) { PgEngine(connection, false); }
+void reachServer(const QString& connection, KeepGoing keepGoing) { PgEngine(connection, false, std::move(keepGoing)); }
 
 // --- The database in use -----------------------------------------------------------------------
 

@@ -4,6 +4,7 @@
 #include "pgcommon.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QRegularExpression>
 #include <algorithm>
 #include <poll.h>
@@ -113,16 +114,68 @@ qint64 Result::affected() const { return QByteArray(PQcmdTuples(m_r)).toLongLong
 
 // --- Connecting ---------------------------------------------------------------------------------
 
-PgEngine::PgEngine(const QString& connection, bool prepare) : m_name(displayNameOf(connection)) {
-    m_conn = PQconnectdb(connection.toUtf8().constData());
-    if (PQstatus(m_conn) != CONNECTION_OK) {
-        if (PQconnectionNeedsPassword(m_conn)) throw StoreError(m_name, StoreError::kNeedsPassword);
-        // libpq's words, first line only; they never hold the password.
-        const QString why = QString::fromUtf8(PQerrorMessage(m_conn)).trimmed().section(QLatin1Char('\n'), 0, 0);
+namespace {
+
+// libpq's connect_timeout in milliseconds (at least two seconds, as libpq takes it), or 0 for none.
+int connectTimeoutOf(PGconn* conn) {
+    int seconds = 0;
+    if (PQconninfoOption* options = PQconninfo(conn)) {
+        for (const PQconninfoOption* o = options; o->keyword; ++o)
+            if (qstrcmp(o->keyword, "connect_timeout") == 0 && o->val) seconds = QByteArray(o->val).trimmed().toInt();
+        PQconninfoFree(options);
+    }
+    return seconds <= 0 ? 0 : std::max(seconds, 2) * 1000;
+}
+
+} // namespace
+
+void PgEngine::connect(const QString& connection) {
+    // Step by step rather than PQconnectdb, which blocks until the server answers or the timeout
+    // ends: a host that never answers would freeze the window with no way out.
+    m_conn = PQconnectStart(connection.toUtf8().constData());
+    if (!m_conn) throw StoreError(m_name, QStringLiteral("there is not enough memory to connect"));
+    const auto giveUp = [&] {
         PQfinish(m_conn);
         m_conn = nullptr;
-        throw StoreError(m_name, QStringLiteral("the server cannot be reached (%1)").arg(why));
+    };
+    PostgresPollingStatusType state = PQstatus(m_conn) == CONNECTION_BAD ? PGRES_POLLING_FAILED : PGRES_POLLING_WRITING;
+    const int timeout = connectTimeoutOf(m_conn);
+    QElapsedTimer waited;
+    int socket = -1;
+    bool timedOut = false;
+    while (state != PGRES_POLLING_OK && state != PGRES_POLLING_FAILED) {
+        // The timeout counts for each server tried, as libpq counts it.
+        if (PQsocket(m_conn) != socket) {
+            socket = PQsocket(m_conn);
+            waited.start();
+        }
+        pollfd fd{socket, short(state == PGRES_POLLING_READING ? POLLIN : POLLOUT), 0};
+        if (socket < 0 || poll(&fd, 1, 100) != 0) state = PQconnectPoll(m_conn);
+        if (state == PGRES_POLLING_OK || state == PGRES_POLLING_FAILED) break;
+        if (m_keepGoing && !m_keepGoing()) {
+            giveUp();
+            throw Cancelled();
+        }
+        if (timeout && waited.elapsed() >= timeout) {
+            timedOut = true;
+            break;
+        }
     }
+    if (state == PGRES_POLLING_OK) return;
+    if (!timedOut && PQconnectionNeedsPassword(m_conn)) {
+        giveUp();
+        throw StoreError(m_name, StoreError::kNeedsPassword);
+    }
+    // libpq's words, first line only; they never hold the password.
+    const QString why = timedOut ? QStringLiteral("timeout expired")
+                                 : QString::fromUtf8(PQerrorMessage(m_conn)).trimmed().section(QLatin1Char('\n'), 0, 0);
+    giveUp();
+    throw StoreError(m_name, QStringLiteral("the server cannot be reached (%1)").arg(why));
+}
+
+PgEngine::PgEngine(const QString& connection, bool prepare, KeepGoing keepGoing)
+    : m_name(displayNameOf(connection)), m_keepGoing(std::move(keepGoing)) {
+    connect(connection);
     m_name = nameOf(QString::fromUtf8(PQuser(m_conn)), QString::fromUtf8(PQhost(m_conn)), QString::fromUtf8(PQdb(m_conn)));
     try {
         // Quiet: notices ("already exists, skipping") are no business of the user's.

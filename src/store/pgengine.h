@@ -54,8 +54,9 @@ class PgEngine final : public Engine {
 public:
     // Connects as libpq's connection string says (passwords from ~/.pgpass, PGPASSFILE or a
     // service file) and, when prepare is set, makes Olv's table and indexes where they are
-    // missing and the user may; else the database is only looked at.
-    explicit PgEngine(const QString& connection, bool prepare = true);
+    // missing and the user may; else the database is only looked at. keepGoing is asked while
+    // connecting, too, and calls it off (Cancelled) when it answers false.
+    explicit PgEngine(const QString& connection, bool prepare = true, KeepGoing keepGoing = {});
     ~PgEngine() override;
 
     // The statements that make what Olv needs in a database, in order, for an administrator.
@@ -100,6 +101,8 @@ private:
     // Cancelled when keepGoing called it off.
     pg::Result exec(const char* sql, const pg::Params& params = {});
     [[noreturn]] void fail(pg_result* r);
+    // Opens m_conn, asking keepGoing now and then; throws StoreError or Cancelled, leaving none.
+    void connect(const QString& connection);
     // f in one transaction, all of it or nothing.
     template <class F> auto transaction(F&& f) -> decltype(f());
     // The same, kept as one step of the history named by nameNextStep.

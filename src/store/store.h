@@ -190,8 +190,9 @@ public:
         Leave,  // use them only where they are sound; repair() says what is missing
     };
     // connection names the database: a file's path for an SQLite file, or a connection to a
-    // server (see isServerConnection).
-    explicit Database(const QString& connection, Indexes indexes = Indexes::Repair);
+    // server (see isServerConnection). keepGoing, when given, is set at once, as setKeepGoing
+    // sets it, so that it is heard while a server is being reached too.
+    explicit Database(const QString& connection, Indexes indexes = Indexes::Repair, KeepGoing keepGoing = {});
     ~Database();
     Database(Database&&) noexcept;
     Database& operator=(Database&&) = delete;
@@ -296,8 +297,8 @@ private:
 // indexes); progress as for addMissing.
 QList<TypedRow> readAllRows(const QString& connection, const std::function<bool(double)>& progress = {});
 // Connects to a server database and lets go again, writing nothing: it can be reached, takes the
-// password given and holds Olv's table. Throws as Database does.
-void reachServer(const QString& connection);
+// password given and holds Olv's table. Throws as Database does; keepGoing as there.
+void reachServer(const QString& connection, KeepGoing keepGoing = {});
 
 // DatabasePath: the database in use, opened afresh for each command. The path is the database's
 // connection: for an SQLite file, its path.
