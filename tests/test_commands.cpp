@@ -1,6 +1,7 @@
 // The commands behind the windows, called directly: the search with its root text and count rule,
 // related objects, the property view, making objects, classes, collections and web links,
-// cloning, the data-entry window's edits, and import between a file and a server database.
+// cloning, the data-entry window's edits, and import between a file and a server database; each
+// on a file and again on a server database.
 
 #include "commands/csv.h"
 #include "commands/dataentry.h"
@@ -9,7 +10,7 @@
 #include "commands/properties.h"
 #include "commands/search.h"
 
-#include "pgserver.h"
+#include "engines.h"
 
 #include <QBuffer>
 #include <QtTest>
@@ -39,27 +40,31 @@ QStringList shown(const QList<Row>& rows) {
 
 } // namespace
 
+// Run once on a file and once on a server database.
 class CommandsTest : public QObject {
     Q_OBJECT
+public:
+    explicit CommandsTest(bool server) : m_server(server) {}
+
+private:
+    const bool m_server;
     QTemporaryDir m_dir;
-    Store m_store{m_dir.filePath("Olv.mdb")};
+    Store m_store;
     StillClock m_clock;
     ObjectCommands objects() { return ObjectCommands(m_store, m_clock); }
     void add(const QList<Row>& rows) { m_store.open().appendAll(rows); }
     QList<Row> rows() {
-        SQLite::Database db(m_store.path().toStdString(), SQLite::OPEN_READONLY);
-        SQLite::Statement q(db, "SELECT O, P, V FROM DATA ORDER BY rowid");
         QList<Row> all;
-        while (q.executeStep())
-            all.push_back({QString::fromUtf8(q.getColumn(0).getText()), QString::fromUtf8(q.getColumn(1).getText()),
-                           QString::fromUtf8(q.getColumn(2).getText())});
+        for (const StoredRow& r : test::storedRows(m_store.path())) all << r.row;
         return all;
     }
 
 private slots:
+    void initTestCase() {
+        if (m_server) OLV_NEEDS_SERVER();
+    }
     void init() {
-        QFile::remove(m_store.path());
-        Store::createIfMissing(m_store.path());
+        m_store.setPath(test::freshDatabase(m_server, m_dir.filePath("Olv.mdb")));
         m_clock = StillClock();
     }
 
@@ -178,12 +183,14 @@ private slots:
     }
 
     void dataEntryNamesTheVeryRowItShowedAndOverwritesNothingChanged() {
-        QFile::remove(m_store.path());
-        SQLite::Database raw(m_store.path().toStdString(), SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE);
-        // Untyped, as another program may make it: a number and a NULL among the values.
-        raw.exec("CREATE TABLE DATA (O, P, V); INSERT INTO DATA VALUES ('OlObjA', 'colour', 'red'), "
-                 "('OlObjA', 'b', 42), ('OlObjA', 'Colour', 'red'), ('OlObjA', 'colour', 'red'), "
-                 "('OlObjA', 'apple', NULL), ('OlObjB', 'colour', 'red')");
+        const auto sql = [&](const QString& statements) { test::rawSql(m_store.path(), statements); };
+        if (!m_server) { // untyped, as another program may make a file
+            QFile::remove(m_store.path());
+            SQLite::Database(m_store.path().toStdString(), SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE).exec("CREATE TABLE DATA (O, P, V)");
+        }
+        // A number and a NULL among the values.
+        sql("INSERT INTO DATA (O, P, V) VALUES ('OlObjA', 'colour', 'red'), ('OlObjA', 'b', 42), ('OlObjA', 'Colour', 'red'), "
+            "('OlObjA', 'colour', 'red'), ('OlObjA', 'apple', NULL), ('OlObjB', 'colour', 'red')");
         DataEntryCommands entry(m_store);
         const auto listed = [&] {
             QStringList l;
@@ -198,8 +205,8 @@ private slots:
         QCOMPARE(entry.remove(rows[0]), O::Done); // matched by its NULL
         QCOMPARE(listed(), (QStringList{"2:b=43", "3:Colour=red", "1:colour=red", "4:colour=crimson"}));
         // Another program changes a row, and renumbers one by deleting and adding it again.
-        raw.exec("UPDATE DATA SET V = 'orange' WHERE rowid = 1; DELETE FROM DATA WHERE rowid = 3; "
-                 "INSERT INTO DATA (rowid, O, P, V) VALUES (3, 'OlObjB', 'Colour', 'red')");
+        sql("UPDATE DATA SET V = 'orange' WHERE rowid = 1; DELETE FROM DATA WHERE rowid = 3; "
+            "INSERT INTO DATA (rowid, O, P, V) VALUES (3, 'OlObjB', 'Colour', 'red')");
         QCOMPARE(entry.change(rows[3], "colour", "blue"), O::Changed);
         QCOMPARE(entry.remove(rows[2]), O::Changed);
         QCOMPARE(listed(), (QStringList{"2:b=43", "1:colour=orange", "4:colour=crimson"}));
@@ -237,22 +244,28 @@ private slots:
 
     void aFailingWriteLeavesNothingAndSaysWhichFile() {
         add({{"OlObjFern", kName, "Fern"}, {"OlObjFern", "colour", "green"}});
-        SQLite::Database(m_store.path().toStdString(), SQLite::OPEN_READWRITE)
-            .exec("CREATE TRIGGER refuse BEFORE INSERT ON DATA WHEN new.P = 'colour' "
-                  "BEGIN SELECT RAISE(ABORT, 'disk trouble'); END");
+        if (m_server)
+            test::PgServer::instance().exec(test::ownerOf(m_store.path()),
+                                            "CREATE FUNCTION refuse() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN IF new.p = 'colour' "
+                                            "THEN RAISE 'disk trouble'; END IF; RETURN new; END $$; "
+                                            "CREATE TRIGGER refuse BEFORE INSERT ON data FOR EACH ROW EXECUTE FUNCTION refuse()");
+        else
+            test::rawSql(m_store.path(), "CREATE TRIGGER refuse BEFORE INSERT ON DATA WHEN new.P = 'colour' "
+                                         "BEGIN SELECT RAISE(ABORT, 'disk trouble'); END");
         QString message;
         try {
             objects().clone("OlObjFern");
         } catch (const StoreError& e) {
             message = e.message();
         }
-        QVERIFY2(message.contains(m_store.path()) && message.contains("disk trouble"), qPrintable(message));
+        QVERIFY2(message.contains(displayNameOf(m_store.path())) && message.contains("disk trouble"), qPrintable(message));
         QCOMPARE(rows().size(), 2);
     }
 
     // File, Import both ways between a file and a server database: each row as often as the
     // source holds it more, NULL kept as NULL.
     void importCopiesAFileIntoAServerDatabaseAndBack() {
+        OLV_FILE_ONLY();
         OLV_NEEDS_SERVER();
         test::PgServer& server = test::PgServer::instance();
         const QString source = m_dir.filePath("source.db");
@@ -291,5 +304,10 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(CommandsTest)
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    QTEST_SET_MAIN_SOURCE_PATH
+    CommandsTest onFile(false), onServer(true);
+    return test::runEach(argc, argv, {&onFile, &onServer});
+}
 #include "test_commands.moc"

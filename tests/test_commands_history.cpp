@@ -2,11 +2,12 @@
 // words that name the object when another program changed its row, an object's changes as the
 // History window lists them (the sqlite3 shell's too) and restoring one, the question before
 // Delete object, the recently deleted and bringing them back, the history's size and forgetting,
-// and a file Olv may only read.
+// and a file Olv may only read; on a file and again on a server database.
 
 #include "commands/dataentry.h"
 #include "commands/history.h"
 #include "commands/links.h"
+#include "engines.h"
 #include "files.h"
 
 #include <QtTest>
@@ -24,12 +25,21 @@ const QString kLight = QStringLiteral("OlObj20020103125300");
 
 class CommandsHistoryTest : public QObject {
     Q_OBJECT
+public:
+    explicit CommandsHistoryTest(bool server) : m_server(server) {}
+
+private:
+    const bool m_server;
     QTemporaryDir m_dir;
-    Store m_store{m_dir.filePath("Olv.mdb")};
+    Store m_store;
     HistoryCommands history() { return HistoryCommands(m_store); }
 
-    // Another program writing the file: the stock sqlite3 shell.
+    // Another program writing the database: the stock sqlite3 shell, or a connection of its own.
     void shell(const QString& statements) {
+        if (m_server) {
+            test::rawSql(m_store.path(), statements);
+            return;
+        }
         QProcess p;
         p.start("/usr/bin/sqlite3", {"-batch", "-bail", m_store.path(), statements});
         QVERIFY(p.waitForFinished(30000));
@@ -52,10 +62,10 @@ class CommandsHistoryTest : public QObject {
     Database openOnly() { return Database(m_store.path(), Database::Indexes::Leave); }
 
 private slots:
-    void init() {
-        QFile::remove(m_store.path());
-        Store::createIfMissing(m_store.path());
+    void initTestCase() {
+        if (m_server) OLV_NEEDS_SERVER();
     }
+    void init() { m_store.setPath(test::freshDatabase(m_server, m_dir.filePath("Olv.mdb"))); }
 
     void undoAndRedoAreNamedAndNeverOverwriteLaterWork() {
         HistoryCommands::Offer offer = history().offer();
@@ -71,12 +81,12 @@ private slots:
         // Another program changes the colour and drops the name: undo says so, naming the
         // object as the user knew it, and the file stays as it was.
         shell("UPDATE DATA SET V = 'green' WHERE P = 'colour'; DELETE FROM DATA WHERE P = 'Name' AND O = '" + kLamp + "'");
-        const QByteArray before = test::bytesOf(m_store.path());
+        const QList<StoredRow> before = test::storedRows(m_store.path());
         Database db = m_store.open();
         const QString refused = HistoryCommands::undo(db, *offer.undo);
         QCOMPARE(refused, QStringLiteral("Undo edit of colour: \"colour\" of \"Lamp\" was changed since by another "
                                          "program or another Olv, so nothing was undone."));
-        QCOMPARE(test::bytesOf(m_store.path()), before);
+        QCOMPARE(test::storedRows(m_store.path()), before);
 
         // Put back as Olv left it, the step undoes; then Redo is offered, and refused in turn.
         shell("UPDATE DATA SET V = 'blue' WHERE P = 'colour'");
@@ -110,7 +120,7 @@ private slots:
         const QDateTime beforeShell = QDateTime::currentDateTime();
         // The shell's change falls in a later second than Olv's, so the two can be told apart.
         QTRY_VERIFY(QDateTime::currentDateTime().time().second() != beforeShell.time().second());
-        shell("UPDATE DATA SET V = 'green' WHERE P = 'colour'; INSERT INTO DATA VALUES ('" + kLamp + "', 'size', 'L')");
+        shell("UPDATE DATA SET V = 'green' WHERE P = 'colour'; INSERT INTO DATA (O, P, V) VALUES ('" + kLamp + "', 'size', 'L')");
 
         HistoryCommands::ObjectHistory h = history().historyOf(kLamp);
         QCOMPARE(h.name, QStringLiteral("Lamp"));
@@ -208,7 +218,7 @@ private slots:
         QVERIFY(size.history && size.writable);
         QCOMPARE(size.size.changes, 5);
         const QString said = size.text(m_store.path());
-        QVERIFY2(said.startsWith("The history of " + m_store.path() + " takes ") && said.contains(" kB: 5 changes in 2 steps of Olv, kept since "),
+        QVERIFY2(said.startsWith("The history of " + displayNameOf(m_store.path()) + " takes ") && said.contains(" kB: 5 changes in 2 steps of Olv, kept since "),
                  qPrintable(said));
         QVERIFY(HistoryCommands::forgetQuestion(QDate(2026, 11, 7)).contains("before 2026-11-07"));
         QVERIFY(HistoryCommands::forgetQuestion(QDate(2026, 11, 7)).contains("cannot be undone"));
@@ -225,6 +235,7 @@ private slots:
 
     // A file Olv may only read shows its history and recently deleted, and changes nothing.
     void aFileOlvMayOnlyReadOffersNothingToChange() {
+        OLV_FILE_ONLY();
         addLamp();
         QVERIFY(history().deleteObject(history().deleteQuestion(kLamp)).isNull());
         QVERIFY(test::markReadOnly(m_store.path()));
@@ -251,5 +262,10 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(CommandsHistoryTest)
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    QTEST_SET_MAIN_SOURCE_PATH
+    CommandsHistoryTest onFile(false), onServer(true);
+    return test::runEach(argc, argv, {&onFile, &onServer});
+}
 #include "test_commands_history.moc"

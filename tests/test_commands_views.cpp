@@ -1,12 +1,14 @@
 // The table view's, the HTML report's, the CSV file's and the card view's data, called directly:
 // the columns and cells of the found objects read a block at a time with the results of the
 // per-cell lookups, the report page byte for byte, files written whole or not at all, and what
-// each card shows.
+// each card shows; on a file and again on a server database.
 
 #include "commands/cards.h"
 #include "commands/csv.h"
 #include "commands/report.h"
 #include "commands/tableview.h"
+
+#include "engines.h"
 
 #include <QBuffer>
 #include <QtTest>
@@ -52,11 +54,16 @@ struct Table {
 
 class ViewCommandsTest : public QObject {
     Q_OBJECT
+public:
+    explicit ViewCommandsTest(bool server) : m_server(server) {}
+
+private:
+    const bool m_server;
     QTemporaryDir m_dir;
-    Store m_store{m_dir.filePath("Olv.mdb")};
+    Store m_store;
     void add(const QList<Row>& rows) { m_store.open().appendAll(rows); }
     // Rows as another program may write them: NULLs, numbers, identifiers in other letter case.
-    void exec(const char* sql) { SQLite::Database(m_store.path().toStdString(), SQLite::OPEN_READWRITE).exec(sql); }
+    void exec(const char* sql) { test::rawSql(m_store.path(), sql); }
     Table table(const QString& text, bool containing, TableLinks links = TableLinks::AsStored) {
         TableCommand command(m_store);
         const TableLayout layout = command.layout(text, containing);
@@ -76,10 +83,10 @@ class ViewCommandsTest : public QObject {
     }
 
 private slots:
-    void init() {
-        QFile::remove(m_store.path());
-        Store::createIfMissing(m_store.path());
+    void initTestCase() {
+        if (m_server) OLV_NEEDS_SERVER();
     }
+    void init() { m_store.setPath(test::freshDatabase(m_server, m_dir.filePath("Olv.mdb"))); }
 
     void tableOfTwoLampsFoundByTheirClass() {
         add(kLamps);
@@ -138,7 +145,7 @@ private slots:
                      {QStringLiteral("OlObjN%1").arg(i), "size", "second"}};
         add(rows);
         // The same objects under other spellings of their identifiers, and values that are no text.
-        exec("INSERT INTO DATA VALUES ('OLOBJA', 'size', 'upper id'), ('olobjb', 'watts', 40), "
+        exec("INSERT INTO DATA (O, P, V) VALUES ('OLOBJA', 'size', 'upper id'), ('olobjb', 'watts', 40), "
              "('OlObjC', 'size', NULL), ('OlObjC', NULL, 'no property')");
 
         Database db = m_store.open();
@@ -185,17 +192,19 @@ private slots:
     void rowsOfManyObjectsAreThoseOfEach_data() {
         QTest::addColumn<bool>("indexed");
         QTest::newRow("through the index") << true;
-        QTest::newRow("a file without it, scanned") << false;
+        if (!m_server) QTest::newRow("a file without it, scanned") << false;
     }
     void rowsOfManyObjectsAreThoseOfEach() {
         QFETCH(bool, indexed);
-        const QString path = m_dir.filePath("raw.mdb");
-        QFile::remove(path);
-        SQLite::Database raw(path.toStdString(), SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE);
-        raw.exec("CREATE TABLE DATA (O TEXT, P TEXT, V TEXT); INSERT INTO DATA VALUES "
-                 "('OlObjA', 'x', '1'), ('olobja', 'x', '2'), ('OlObjB', 'y', NULL), (NULL, 'z', 'lost'), "
-                 "('OlObjsk', 's', 'plain'), ('OlObjſK', 's', 'long s'), ('OlObjsssssss', 't', 'many'), "
-                 "('OlObjA', 'x', '3'), ('OlObjÄ', 'u', 'upper'), ('OlObjä', 'u', 'lower')");
+        const QString path = m_server ? m_store.path() : m_dir.filePath("raw.mdb");
+        if (!m_server) {
+            QFile::remove(path);
+            SQLite::Database(path.toStdString(), SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE).exec("CREATE TABLE DATA (O TEXT, P TEXT, V TEXT)");
+        }
+        test::rawSql(path, "INSERT INTO DATA (O, P, V) VALUES "
+                           "('OlObjA', 'x', '1'), ('olobja', 'x', '2'), ('OlObjB', 'y', NULL), (NULL, 'z', 'lost'), "
+                           "('OlObjsk', 's', 'plain'), ('OlObjſK', 's', 'long s'), ('OlObjsssssss', 't', 'many'), "
+                           "('OlObjA', 'x', '3'), ('OlObjÄ', 'u', 'upper'), ('OlObjä', 'u', 'lower')");
         if (indexed) Database(path).countObjects(); // makes the search indexes
         Database db(path, Database::Indexes::Leave);
         const QStringList ids{"OLOBJA", "OlObjB", "OlObjNone", "OlObjSK", "OlObjSSSSSSS", "OlObjä", "OlObjA", ""};
@@ -345,5 +354,10 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(ViewCommandsTest)
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    QTEST_SET_MAIN_SOURCE_PATH
+    ViewCommandsTest onFile(false), onServer(true);
+    return test::runEach(argc, argv, {&onFile, &onServer});
+}
 #include "test_commands_views.moc"
