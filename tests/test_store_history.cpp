@@ -2,16 +2,14 @@
 // as a stack that survives closing the file and never overwrites later work, the object as it
 // was, restoring values and deleted objects, forgetting, and a killed undo leaving all or nothing.
 // A model-based test runs random steps from Olv and from a second connection and compares the
-// file with a plain in-memory model after each. What does not hang on the file runs on a server
-// database too, where each change also names the database user who made it.
+// database with a plain in-memory model after each. What does not hang on the file runs on a
+// server database too, where each change also names the database user who made it.
 
+#include "engines.h"
 #include "files.h"
-#include "pgserver.h"
 #include "store/store.h"
 
 #include <QtTest>
-#include <libpq-fe.h>
-#include <SQLiteCpp/SQLiteCpp.h>
 #include <csignal>
 #include <functional>
 #include <map>
@@ -39,9 +37,9 @@ private:
 
     Database db() { return Database(m_path); }
     // Another program writing the database: the stock sqlite3 shell with nothing loaded, or
-    // another connection to the server. Answers the first column of the last statement's rows.
+    // another connection to the server, as its owner. Answers the first column of the last statement's rows.
     QString shell(const QString& statements) {
-        if (m_server) return test::PgServer::instance().exec(m_path, statements);
+        if (m_server) return test::PgServer::instance().exec(test::ownerOf(m_path), statements);
         QProcess p;
         p.start("/usr/bin/sqlite3", {"-batch", "-bail", m_path, statements});
         if (!p.waitForFinished(30000) || p.exitCode() != 0) qWarning() << p.readAllStandardError();
@@ -49,22 +47,7 @@ private:
     }
     QList<Row> rows() {
         QList<Row> all;
-        if (m_server) {
-            PGconn* conn = PQconnectdb(m_path.toUtf8().constData());
-            PGresult* r = PQexec(conn, "SELECT o, p, v FROM data ORDER BY rowid");
-            for (int i = 0; i < PQntuples(r); ++i)
-                all.push_back({QString::fromUtf8(PQgetvalue(r, i, 0)), QString::fromUtf8(PQgetvalue(r, i, 1)),
-                               QString::fromUtf8(PQgetvalue(r, i, 2))});
-            PQclear(r);
-            PQfinish(conn);
-            return all;
-        }
-        SQLite::Database raw(m_path.toStdString());
-        SQLite::Statement q(raw, "SELECT O, P, V FROM DATA ORDER BY rowid");
-        while (q.executeStep())
-            all.push_back({QString::fromStdString(q.getColumn(0).getString()),
-                           QString::fromStdString(q.getColumn(1).getString()),
-                           QString::fromStdString(q.getColumn(2).getString())});
+        for (const StoredRow& r : test::storedRows(m_path)) all << r.row;
         return all;
     }
     StoredRow rowOf(const QString& id, const QString& p) {
@@ -99,15 +82,7 @@ private slots:
         if (m_server) OLV_NEEDS_SERVER();
         qInfo("on %s", m_server ? "a server" : "a file");
     }
-    void init() {
-        if (m_server) {
-            m_path = test::PgServer::instance().newDatabase();
-            Database made(m_path);
-            return;
-        }
-        QFile::remove(m_path);
-        Store::createIfMissing(m_path);
-    }
+    void init() { m_path = test::freshDatabase(m_server, m_dir.filePath("Olv.mdb")); }
 
     void keepsEveryChangeWhoeverMakesIt() {
         db().step("new property colour").append("OlObj1", "colour", "red");
@@ -130,8 +105,9 @@ private slots:
         QCOMPARE(h[3].beforeV + ">" + h[3].afterV, QString("red>blue"));
         QCOMPARE(h[3].stepWhat, QString("edit of colour"));
         QCOMPARE(h[4].kind, Change::Kind::Added);
-        if (m_server) // the database user of every change, whoever made it
-            QVERIFY(std::all_of(h.begin(), h.end(), [](const Change& c) { return c.who == "olv"; }));
+        if (m_server) // the database user of every change, whoever made it: here the owner came between
+            QCOMPARE(QStringList({h[0].who, h[1].who, h[2].who, h[3].who, h[4].who}),
+                     QStringList({test::kUserRole, "olv", "olv", test::kUserRole, test::kUserRole}));
         QVERIFY(h[0].seq > h[1].seq && h[1].at >= h[4].at && h[4].at.isValid());
         QCOMPARE(db().stepToUndo()->what, QString("delete of size"));
         // The search index never sees the history.
@@ -309,32 +285,9 @@ private slots:
         QCOMPARE(test::bytesOf(bare), before);
     }
 
-};
-
-// What hangs on the file's own numbering and locking: rows numbered as SQLite numbers them, which
-// the model follows, and a process killed half-way through an undo.
-class HistoryFileTest : public QObject {
-    Q_OBJECT
-
-    QTemporaryDir m_dir;
-    QString m_path = m_dir.filePath("Olv.mdb");
-
-    Database db() { return Database(m_path); }
-    QString shell(const QString& statements) {
-        QProcess p;
-        p.start("/usr/bin/sqlite3", {"-batch", "-bail", m_path, statements});
-        if (!p.waitForFinished(30000) || p.exitCode() != 0) qWarning() << p.readAllStandardError();
-        return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
-    }
-
-private slots:
-    void init() {
-        QFile::remove(m_path);
-        Store::createIfMissing(m_path);
-    }
-
-    // Random steps by Olv and by another connection; after each, the file holds what a plain
-    // model says, and Undo and Redo offer what the model's two stacks hold.
+    // Random steps by Olv and by another connection; after each, the database holds what a plain
+    // model says, and Undo and Redo offer what the model's two stacks hold. Rows added at a new
+    // place take the numbers the database gives them, each after every row it then holds.
     void randomStepsAgreeWithAModel() {
         struct Effect {
             qint64 rowid;
@@ -349,7 +302,17 @@ private slots:
         std::mt19937 random(20261207);
         const auto pick = [&](int n) { return int(random() % unsigned(n)); };
         const QStringList objects{"OlObj1", "OlObj2", "OlObj3"}, props{"a", "b", "c"}, values{"x", "y", "z", ""};
-        const auto nextRowid = [&] { return model.empty() ? 1 : model.rbegin()->first + 1; };
+        // The rows the last write added at new places, in the order added: the database's rows the
+        // model lacks, numbered after every row the model holds.
+        const auto place = [&](const QList<Row>& added) -> std::optional<QList<qint64>> {
+            QList<qint64> given;
+            for (const StoredRow& r : test::storedRows(m_path))
+                if (!model.count(r.rowid)) given << r.rowid;
+            if (given.size() != added.size() || (!given.isEmpty() && !model.empty() && given[0] <= model.rbegin()->first))
+                return std::nullopt;
+            for (qsizetype k = 0; k < given.size(); ++k) model[given[k]] = added[k];
+            return given;
+        };
         const auto anyRow = [&]() -> std::optional<StoredRow> {
             if (model.empty()) return std::nullopt;
             auto it = model.begin();
@@ -358,7 +321,7 @@ private slots:
         };
         // The opposite of what a step did, newest first; nothing when a row is not as it left it.
         // Rows deleted together come back in their places where those are free, and then the
-        // others after the last row.
+        // others at new places (numbered 0 here until placed).
         const auto invert = [&](const QList<Effect>& did) -> std::optional<QList<Effect>> {
             std::map<qint64, Row> trial = model;
             QList<Effect> inverse, taken;
@@ -371,29 +334,33 @@ private slots:
                     trial[e->rowid] = *e->before;
                     inverse.push_back({e->rowid, e->after, e->before});
                 } else if (model.count(e->rowid)) {
-                    taken.push_back(*e);
+                    taken.push_back({0, std::nullopt, e->before});
                 } else {
                     trial[e->rowid] = *e->before;
                     inverse.push_back({e->rowid, std::nullopt, e->before});
                 }
             }
-            for (const Effect& e : taken) {
-                const qint64 at = trial.rbegin()->first + 1;
-                trial[at] = *e.before;
-                inverse.push_back({at, std::nullopt, e.before});
-            }
             model = trial;
-            return inverse;
+            return inverse + taken;
+        };
+        const auto placeTaken = [&](QList<Effect>& inverse) {
+            QList<Row> rows;
+            for (const Effect& e : inverse)
+                if (!e.rowid) rows << *e.after;
+            const std::optional<QList<qint64>> at = place(rows);
+            for (qsizetype e = 0, k = 0; at && e < inverse.size(); ++e)
+                if (!inverse[e].rowid) inverse[e].rowid = at->at(k++);
+            return at.has_value();
         };
 
         for (int i = 0; i < 400; ++i) {
             const int op = pick(10);
             const QString o = objects[pick(3)], p = props[pick(3)], v = values[pick(4)];
             if (op <= 1) { // Olv adds a row
-                const qint64 at = nextRowid();
                 db().step("add " + p).append(o, p, v);
-                model[at] = {o, p, v};
-                done.push_back({"add " + p, {{at, std::nullopt, Row{o, p, v}}}});
+                const std::optional<QList<qint64>> at = place({{o, p, v}});
+                QVERIFY2(at, qPrintable(QString("an added row is not where it belongs at step %1").arg(i)));
+                done.push_back({"add " + p, {{at->first(), std::nullopt, Row{o, p, v}}}});
                 undone.clear();
             } else if (op == 2 || op == 3) { // Olv edits or deletes a row
                 const std::optional<StoredRow> r = anyRow();
@@ -422,25 +389,15 @@ private slots:
                 done.push_back({"delete object", did});
                 undone.clear();
             } else if (op == 5 || op == 6) { // another connection writes
-                SQLite::Database other(m_path.toStdString(), SQLite::OPEN_READWRITE);
                 const std::optional<StoredRow> r = anyRow();
                 if (op == 5 || !r) {
-                    SQLite::Statement q(other, "INSERT INTO DATA VALUES (?, ?, ?)");
-                    q.bind(1, o.toStdString());
-                    q.bind(2, p.toStdString());
-                    q.bind(3, v.toStdString());
-                    model[nextRowid()] = {o, p, v};
-                    q.exec();
+                    test::rawSql(m_path, "INSERT INTO DATA (O, P, V) VALUES ($1, $2, $3)", {o, p, v});
+                    QVERIFY(place({{o, p, v}}));
                 } else if (pick(2)) {
-                    SQLite::Statement q(other, "UPDATE DATA SET V = ? WHERE rowid = ?");
-                    q.bind(1, v.toStdString());
-                    q.bind(2, static_cast<int64_t>(r->rowid));
-                    q.exec();
+                    test::rawSql(m_path, "UPDATE DATA SET V = $1 WHERE rowid = CAST($2 AS INTEGER)", {v, QString::number(r->rowid)});
                     model[r->rowid].v = v;
                 } else {
-                    SQLite::Statement q(other, "DELETE FROM DATA WHERE rowid = ?");
-                    q.bind(1, static_cast<int64_t>(r->rowid));
-                    q.exec();
+                    test::rawSql(m_path, "DELETE FROM DATA WHERE rowid = CAST($1 AS INTEGER)", {QString::number(r->rowid)});
                     model.erase(r->rowid);
                 }
             } else if (op <= 8) { // Undo
@@ -449,10 +406,11 @@ private slots:
                 if (!step) continue;
                 QCOMPARE(step->what, done.last().what);
                 const std::map<qint64, Row> was = model;
-                const std::optional<QList<Effect>> inverse = invert(done.last().did);
+                std::optional<QList<Effect>> inverse = invert(done.last().did);
                 try {
                     db().undo(*step);
                     QVERIFY2(inverse, "undo overwrote later work");
+                    QVERIFY2(placeTaken(*inverse), qPrintable(QString("undo put rows where they do not belong at step %1").arg(i)));
                     done.last().did = *inverse;
                     undone.push_back(done.takeLast());
                 } catch (const UndoConflict&) {
@@ -465,10 +423,11 @@ private slots:
                 if (!step) continue;
                 QCOMPARE(step->what, undone.last().what);
                 const std::map<qint64, Row> was = model;
-                const std::optional<QList<Effect>> again = invert(undone.last().did);
+                std::optional<QList<Effect>> again = invert(undone.last().did);
                 try {
                     db().redo(*step);
                     QVERIFY2(again, "redo overwrote later work");
+                    QVERIFY2(placeTaken(*again), qPrintable(QString("redo put rows where they do not belong at step %1").arg(i)));
                     undone.last().did = *again;
                     done.push_back(undone.takeLast());
                 } catch (const UndoConflict&) {
@@ -476,16 +435,33 @@ private slots:
                     model = was;
                 }
             }
-            // The file, row for row and number for number.
-            std::map<qint64, Row> file;
-            SQLite::Database raw(m_path.toStdString());
-            SQLite::Statement q(raw, "SELECT rowid, O, P, V FROM DATA");
-            while (q.executeStep())
-                file[q.getColumn(0).getInt64()] = {QString::fromStdString(q.getColumn(1).getString()),
-                                                   QString::fromStdString(q.getColumn(2).getString()),
-                                                   QString::fromStdString(q.getColumn(3).getString())};
-            if (file != model) QFAIL(qPrintable(QString("the file and the model part at step %1 (op %2)").arg(i).arg(op)));
+            // The database, row for row and number for number.
+            std::map<qint64, Row> held;
+            for (const StoredRow& r : test::storedRows(m_path)) held[r.rowid] = r.row;
+            if (held != model) QFAIL(qPrintable(QString("the database and the model part at step %1 (op %2)").arg(i).arg(op)));
         }
+    }
+};
+
+// What hangs on the file's own locking: a process killed half-way through an undo.
+class HistoryFileTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString m_path = m_dir.filePath("Olv.mdb");
+
+    Database db() { return Database(m_path); }
+    QString shell(const QString& statements) {
+        QProcess p;
+        p.start("/usr/bin/sqlite3", {"-batch", "-bail", m_path, statements});
+        if (!p.waitForFinished(30000) || p.exitCode() != 0) qWarning() << p.readAllStandardError();
+        return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+    }
+
+private slots:
+    void init() {
+        QFile::remove(m_path);
+        Store::createIfMissing(m_path);
     }
 
     // A killed undo of a large import leaves all of it or none of it.
@@ -531,21 +507,6 @@ int main(int argc, char* argv[]) {
     QTEST_SET_MAIN_SOURCE_PATH
     HistoryTest onFile(false), onServer(true);
     HistoryFileTest file;
-    // Test functions named on the command line run in the classes that have them.
-    QStringList named;
-    static const QRegularExpression function("^[A-Za-z_][A-Za-z0-9_]*(:.*)?$");
-    for (int i = 1; i < argc; ++i)
-        if (function.match(QString::fromLocal8Bit(argv[i])).hasMatch() &&
-            !QStringList{"-o", "-maxwarnings", "-eventdelay", "-keydelay", "-mousedelay", "-seed"}.contains(argv[i - 1]))
-            named << QString::fromLocal8Bit(argv[i]).section(':', 0, 0);
-    int status = 0;
-    for (QObject* test : std::initializer_list<QObject*>{&onFile, &onServer, &file}) {
-        const QMetaObject* meta = test->metaObject();
-        const bool has = std::all_of(named.begin(), named.end(), [&](const QString& f) {
-            return meta->indexOfMethod(QMetaObject::normalizedSignature(qPrintable(f + "()"))) >= 0;
-        });
-        if (has) status |= QTest::qExec(test, argc, argv);
-    }
-    return status;
+    return test::runEach(argc, argv, {&onFile, &onServer, &file});
 }
 #include "test_store_history.moc"
