@@ -390,7 +390,18 @@ private slots:
                 undone.clear();
             } else if (op == 5 || op == 6) { // another connection writes
                 const std::optional<StoredRow> r = anyRow();
-                if (op == 5 || !r) {
+                // Its rows go to free places before the last row where there are, as a program
+                // numbering its rows itself may put them, two at a time, so that undo finds places taken.
+                QList<qint64> free;
+                for (qint64 n = 1; free.size() < 2 && !model.empty() && n < model.rbegin()->first; ++n)
+                    if (!model.count(n)) free << n;
+                if ((op == 5 || !r) && !free.isEmpty()) {
+                    for (const qint64 n : free) {
+                        test::rawSql(m_path, "INSERT INTO DATA (rowid, O, P, V) VALUES (CAST($1 AS INTEGER), $2, $3, $4)",
+                                     {QString::number(n), o, p, v});
+                        model[n] = {o, p, v};
+                    }
+                } else if (op == 5 || !r) {
                     test::rawSql(m_path, "INSERT INTO DATA (O, P, V) VALUES ($1, $2, $3)", {o, p, v});
                     QVERIFY(place({{o, p, v}}));
                 } else if (pick(2)) {
