@@ -88,24 +88,7 @@ struct HistoryDriver : MainWindowDriver {
         W* w = h.windows.find<W>();
         return w && QTest::qWaitForWindowActive(w) ? w : nullptr;
     }
-    // Changes one value in the data-entry window as the user types it.
-    void editValue(const QString& property, const QString& value) {
-        doubleClickNode(nodeWithKey(kLamp));
-        frmDataEntry* entry = opened<frmDataEntry>();
-        QVERIFY(entry);
-        auto grid = entry->findChild<QTableView*>("DataGrid1");
-        int row = 0;
-        while (grid->model()->index(row, 1).data().toString() != property) ++row;
-        const QPoint cell = grid->visualRect(grid->model()->index(row, 2)).center();
-        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell);
-        QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, cell);
-        QTRY_VERIFY(QApplication::focusWidget() && grid->viewport()->isAncestorOf(QApplication::focusWidget()));
-        press(Qt::Key_A, Qt::ControlModifier);
-        typeKeys(value);
-        press(Qt::Key_Return);
-        QTRY_VERIFY(!grid->viewport()->isAncestorOf(QApplication::focusWidget()));
-        entry->close();
-    }
+    void editValue(const QString& property, const QString& value) { MainWindowDriver::editValue(kLamp, property, value); }
     // The rows of a window's grid as shown, cells joined by " | ".
     static QStringList lines(QTableView* grid) {
         QStringList rows;

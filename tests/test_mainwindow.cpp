@@ -3,8 +3,8 @@
 #include "about/frmabout.h"
 #include "driver.h"
 #include "editing/frmdataentry.h"
+#include "engines.h"
 #include "files.h"
-#include "pgserver.h"
 #include "widgets/ui.h"
 
 #include <QLabel>
@@ -165,6 +165,40 @@ private slots:
         }
         QVERIFY(!QFile::exists(missing));
         QCOMPARE(bytesOf(text), QByteArray("no database here\n").repeated(300));
+    }
+
+    // Reached through File, "Connect to Server…" as a role that may only use the rows: a search,
+    // the found object's rows, an edit in its data-entry window and Ctrl+Z, the server holding each.
+    void shouldEditAndUndoOnAServerAsOnAFile() {
+        OLV_NEEDS_SERVER();
+        const QString connection = freshDatabase(true, {});
+        Database(connection).appendAll({{obj(1), kName, "Lamp"}, {obj(1), "colour", "red"}, {obj(2), kName, "Desk"}});
+        const auto held = [&] { return rawSql(connection, "SELECT v FROM data WHERE p = 'colour'").value(0).value(0); };
+        MainWindowDriver d;
+        d.h.prompter.textAnswers << connection;
+        d.press(Qt::Key_F, Qt::AltModifier);
+        QMenu* file = d.child<QMenu>("mnuFile");
+        QTRY_VERIFY(file->isVisible());
+        QTest::mouseClick(file, Qt::LeftButton, {}, file->actionGeometry(d.action("mnuFileConnect")).center());
+        QTRY_COMPARE(d.h.ctx.store.path(), connection);
+
+        d.search("LAMP");
+        QCOMPARE(d.childTexts(d.root()), QStringList{"Lamp"});
+        d.clickNode(d.nodeWithKey(obj(1)));
+        QVERIFY(d.gridRows().contains("colour|red"));
+        d.editValue(obj(1), "colour", "blue");
+        QCOMPARE(held(), QStringLiteral("blue"));
+        d.window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&d.window));
+        d.clickNode(d.nodeWithKey(obj(1)));
+        QTRY_COMPARE(d.action("mnuEditUndo")->text(), QStringLiteral("Undo edit of colour"));
+        QVERIFY(d.gridRows().contains("colour|blue"));
+        d.press(Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(held(), QStringLiteral("red"));
+        QVERIFY(d.gridRows().contains("colour|red"));
+        QCOMPARE(d.action("mnuEditRedo")->text(), QStringLiteral("Redo edit of colour"));
+        QCOMPARE(rawSql(connection, "SELECT DISTINCT who FROM data_steps"), QList<QStringList>{{kUserRole}});
+        QVERIFY2(d.h.prompter.shown.size() == 1, qPrintable(d.h.prompter.texts(Prompt::Error).join('\n'))); // the question alone
     }
 
     void shouldConnectToAServerAskingForAPasswordOnlyWhenItWantsOne() {

@@ -1,6 +1,7 @@
 #pragma once
 // Drives the main window the way a user does: types, presses Enter, clicks nodes and grid rows.
 
+#include "editing/frmdataentry.h"
 #include "harness.h"
 #include "input.h"
 #include "mainwindow/frmolv.h"
@@ -8,6 +9,7 @@
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QTableView>
 #include <QTableWidget>
 #include <QTreeWidget>
 #include <QtTest>
@@ -92,6 +94,26 @@ struct MainWindowDriver {
         return rows;
     }
     QString frameCaption() const { return child<QGroupBox>("fraDATA")->title(); }
+
+    // Changes one value of an object in its data-entry window as the user types it: a double
+    // click on the object's node opens the window, a double click on the value edits it.
+    void editValue(const QString& id, const QString& property, const QString& value) {
+        doubleClickNode(nodeWithKey(id));
+        frmDataEntry* entry = h.windows.find<frmDataEntry>();
+        QVERIFY(entry && QTest::qWaitForWindowActive(entry));
+        auto grid = entry->findChild<QTableView*>("DataGrid1");
+        int row = 0;
+        while (grid->model()->index(row, 1).data().toString() != property) ++row;
+        const QPoint cell = grid->visualRect(grid->model()->index(row, 2)).center();
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell);
+        QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, cell);
+        QTRY_VERIFY(QApplication::focusWidget() && grid->viewport()->isAncestorOf(QApplication::focusWidget()));
+        press(Qt::Key_A, Qt::ControlModifier);
+        typeKeys(value);
+        press(Qt::Key_Return);
+        QTRY_VERIFY(!grid->viewport()->isAncestorOf(QApplication::focusWidget()));
+        entry->close();
+    }
 
     void clickGridRow(int row, bool twice = false) {
         const QRect cell = grid()->visualRect(grid()->model()->index(row, 1));
