@@ -64,6 +64,9 @@ private:
 private slots:
     void initTestCase() {
         if (m_server) OLV_NEEDS_SERVER();
+        // A server database's notes lie in the default database's folder in the home folder:
+        // here the test's own.
+        qputenv("HOME", m_dir.path().toUtf8());
     }
     void init() { m_store.setPath(test::freshDatabase(m_server, m_dir.filePath("Olv.mdb"))); }
 
@@ -206,6 +209,7 @@ private slots:
         addLamp();
         const LinkCommands::Note note = LinkCommands(m_store).addNote(kLamp, "note", "{\\rtf1 Hello}");
         QCOMPARE(note.outcome, LinkCommands::Outcome::Added);
+        QVERIFY2(note.path.startsWith(m_dir.path()), qPrintable(note.path));
         Database db = m_store.open();
         QVERIFY(HistoryCommands::undo(db, *history().offer().undo).isNull());
         QVERIFY(!rowsOf(kLamp).contains("note=" + note.path));
