@@ -3,25 +3,33 @@
 // fresh connection per lookup.
 //
 //   olv_bench [cache folder] [--only-views | --no-views | --only-cards | --only-csv | --only-import |
-//                              --only-memory]                             (default: /tmp/olv-bench)
+//                              --only-memory | --server [--clients]]      (default: /tmp/olv-bench)
 //
 // --only-views times only the table view and the HTML report; --no-views everything else (their
 // per-cell comparisons take many minutes); --only-cards only the card view; --only-csv only the
 // CSV export; --only-import only File, Import (it needs mdb-export and sqlite3 for the shell's way);
 // --only-memory only the table of every object and how much the process grows for the table, the
 // report and the CSV file (beside the sqlite3 shell reading the same rows).
+// --server starts a throwaway PostgreSQL server (as the tests do), fills a database on it from
+// the file through File, Import, and prints the searches, the tree, the table view and the import
+// on the file and on the server side by side, one "NAME  file X  server Y  (target Z)" line each;
+// then four clients at once (this program again, with --client N CONNECTION) make objects and
+// edit them on a fresh database. --server --clients runs only the four clients.
 //
 // Prints one name=value line per figure (milliseconds, median of the runs) on stdout; what it
 // builds and checks goes to stderr. The database is built once with a fixed seed and kept in the
 // cache folder, so later runs start at once.
 
+#include "commands/dataentry.h"
 #include "commands/importer.h"
+#include "commands/objects.h"
 #include "commands/tableview.h"
 #include "corpus.h"
 #include "editing/frmdataentry.h"
 #include "fakes.h"
 #include "history/frmhistory.h"
 #include "jetgrow.h"
+#include "pgserver.h"
 #include "mainwindow/frmolv.h"
 #include "platform/clipboard.h"
 #include "platform/prompter.h"
@@ -469,6 +477,22 @@ CellTiming perCell(const QStringList& ids, const QStringList& columns, bool inRe
     return t;
 }
 
+// Until the rows in view show their cells (the first and the last row in view have a Name cell).
+void untilRowsShown(QTableView* grid) {
+    QAbstractItemModel* model = grid->model();
+    const auto shown = [&] {
+        if (model->rowCount() == 0) return true;
+        const int first = std::max(0, grid->rowAt(0));
+        int last = grid->rowAt(grid->viewport()->height() - 1);
+        if (last < 0) last = model->rowCount() - 1;
+        return !model->index(first, 1).data().toString().isEmpty() && !model->index(last, 1).data().toString().isEmpty();
+    };
+    QElapsedTimer waited;
+    waited.start();
+    while (!shown() && waited.elapsed() < 60000) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    check(shown(), "the rows in view shown");
+}
+
 // The main window, offscreen, with stand-ins that answer OK to every question.
 struct BenchWindow {
     RunningClock clock;
@@ -499,22 +523,91 @@ struct BenchWindow {
         chkWildCardFind->setChecked(false);
     }
     ~BenchWindow() { windows.unloadAllBut(window.get()); }
+
+    QTreeWidget* tree() const { return window->findChild<QTreeWidget*>(QStringLiteral("trvDATA")); }
+    // Enter in the search box.
+    void search(const QString& text) {
+        txtFind->setText(text);
+        window->cmdFind_Click();
+    }
+    // The objects listed beneath the search's node.
+    int listed() const { return tree()->topLevelItemCount() ? tree()->topLevelItem(0)->childCount() : 0; }
 };
 
-// Until the rows in view show their cells (the first and the last row in view have a Name cell).
-void untilRowsShown(QTableView* grid) {
-    QAbstractItemModel* model = grid->model();
-    const auto shown = [&] {
-        if (model->rowCount() == 0) return true;
-        const int first = std::max(0, grid->rowAt(0));
-        int last = grid->rowAt(grid->viewport()->height() - 1);
-        if (last < 0) last = model->rowCount() - 1;
-        return !model->index(first, 1).data().toString().isEmpty() && !model->index(last, 1).data().toString().isEmpty();
+// --- Figures taken alike on a file and on a server, named by their connection ----------------------
+
+// A search through the store: the found identifiers and the name of each, as the tree shows them.
+double searchWithNamesMs(const QString& db, const QString& text, bool containing) {
+    return measure(kRuns, nullptr, [&] {
+        return timed([&] {
+            Database open(db);
+            for (const QString& id : open.findObjects(text, containing)) open.valueOf(id, kName);
+        });
+    });
+}
+double exactSearchMs(const QString& db) { return searchWithNamesMs(db, kExactValue.toLower(), false); }
+double containmentSearchMs(const QString& db) { return searchWithNamesMs(db, kContained, true); }
+
+// Filling the tree with 10,000 found objects.
+double treeFillMs(BenchWindow& bench) {
+    const double ms = measure(kRuns, [&] { bench.search(QStringLiteral("nothing at all")); },
+                              [&] { return timed([&] { bench.search(idOf(0)); }); });
+    check(bench.listed() == kBigClassSize && bench.prompter.texts(test::Prompt::Error).isEmpty(), "tree filled with 10,000 nodes");
+    return ms;
+}
+
+// A click on the node of the object with 100 rows.
+double nodeClickMs(BenchWindow& bench) {
+    QTreeWidgetItem* hundredNode = nullptr;
+    const double ms = measure(kRuns, [&] {
+        bench.search(kHundredName);
+        hundredNode = bench.tree()->topLevelItem(0)->child(0);
+    },
+                              [&] { return timed([&] { bench.window->trvDATA_NodeClick(hundredNode); }); });
+    check(bench.clipboard.content == idOf(kHundredRows), "node click on the 100-row object");
+    return ms;
+}
+
+// Loading the objects related to the class with 10,000 instances beneath its node.
+double loadRelatedMs(BenchWindow& bench) {
+    const double ms = measure(kRuns, [&] {
+        bench.search(kBigClassName);
+        bench.clipboard.setText(idOf(0));
+    },
+                              [&] { return timed([&] { bench.window->mnuT1OLoadLinkingObjects_Click(); }); });
+    check(bench.tree()->topLevelItem(0)->child(0)->childCount() == kBigClassSize &&
+              bench.prompter.texts(test::Prompt::Error).isEmpty(),
+          "related objects loaded");
+    return ms;
+}
+
+// "Table" on the found objects, until the rows in view are shown; the table is left open.
+double tableViewMs(BenchWindow& bench, const QString& text) {
+    const auto closeTable = [&] {
+        if (auto open = bench.windows.find<frmTableView>()) delete open;
     };
-    QElapsedTimer waited;
-    waited.start();
-    while (!shown() && waited.elapsed() < 60000) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    check(shown(), "the rows in view shown");
+    const double ms = measure(kRuns, [&] {
+        closeTable();
+        bench.txtFind->setText(text);
+    },
+                              [&] {
+                                  return timed([&] {
+                                      bench.window->cmdTableView_Click();
+                                      QCoreApplication::processEvents(); // shown
+                                      untilRowsShown(bench.windows.find<frmTableView>()->grid());
+                                  });
+                              });
+    frmTableView* view = bench.windows.find<frmTableView>();
+    check(view && view->isVisible() && bench.prompter.texts(test::Prompt::Error).isEmpty(), "table view shown");
+    return ms;
+}
+
+// The table of the 1,000 instances with 20 properties each.
+double tableView1000x20Ms(BenchWindow& bench) {
+    const double ms = tableViewMs(bench, idOf(kObjects));
+    const QAbstractItemModel* shown = bench.windows.find<frmTableView>()->grid()->model();
+    check(shown->rowCount() == kTwentyInstances && shown->columnCount() == 2 + kTwentyColumns, "1,000 rows of 20 properties");
+    return ms;
 }
 
 // Table view and report, driven through a main window of their own; with the per-cell way beside
@@ -547,32 +640,16 @@ void viewFigures(const QString& folder, const QString& path, const Literal& lite
     const auto closeTable = [&] {
         if (auto open = windows.find<frmTableView>()) delete open;
     };
-    const auto tableFigure = [&](const char* name, const QString& text) {
-        report(name, measure(kRuns, [&] {
-                    closeTable();
-                    txtFind->setText(text);
-                },
-                              [&] {
-                                  return timed([&] {
-                                      window.cmdTableView_Click();
-                                      QCoreApplication::processEvents(); // shown
-                                      untilRowsShown(windows.find<frmTableView>()->grid());
-                                  });
-                              }));
-        frmTableView* view = windows.find<frmTableView>();
-        check(view && view->isVisible() && prompter.texts(test::Prompt::Error).isEmpty(), "table view shown");
-        return view->grid()->model();
-    };
 
     const QString twenty = idOf(kObjects);
-    QAbstractItemModel* shown = tableFigure("table_view_1000x20_ms", twenty);
-    check(shown->rowCount() == kTwentyInstances && shown->columnCount() == 2 + kTwentyColumns, "1,000 rows of 20 properties");
+    report("table_view_1000x20_ms", tableView1000x20Ms(bench));
     TableLayout table = TableCommand(store).layout(twenty, false);
     perCellFigures("table_view_1000x20_per_cell_ms", "table_view_1000x20_literal_ms",
                    Database(path).findObjects(twenty, false), table.columns, false);
 
     const QString bigClass = idOf(0);
-    shown = tableFigure("table_view_10000_ms", bigClass);
+    report("table_view_10000_ms", tableViewMs(bench, bigClass));
+    const QAbstractItemModel* shown = windows.find<frmTableView>()->grid()->model();
     check(shown->rowCount() == kBigClassSize, "10,000 rows");
     std::fprintf(stderr, "table of 10,000 objects: %d property columns\n", shown->columnCount() - 2);
     table = TableCommand(store).layout(bigClass, false);
@@ -858,13 +935,22 @@ void memoryFigures(const QString& folder, const QString& path) {
 // file and from another Olv file. Beside each, the shell's way: for the Jet file mdb-export's
 // INSERT statements into sqlite3 in one transaction, for the Olv file attach and copy; neither
 // looks for rows already there.
-void importFigures(const QString& folder, const QString& path) {
+constexpr int kImportRuns = 3;
+// The objects File, Import adds: their identifiers begin so, and no others' do.
+const QString kImportedPrefix = QStringLiteral("OlObj2091");
+
+QList<Row> importedRows() {
     QList<Row> rows;
     for (int i = 0; i < 100000; ++i)
-        rows.push_back({QStringLiteral("OlObj2091%1").arg(i / 10, 10, 10, QLatin1Char('0')),
+        rows.push_back({kImportedPrefix + QStringLiteral("%1").arg(i / 10, 10, 10, QLatin1Char('0')),
                         QStringLiteral("field %1").arg(i % 10),
                         i % 7 == 0 ? QStringLiteral("Grüße, \"quoted\", 日本語 %1").arg(i)
                                    : QStringLiteral("imported value %1").arg(i)});
+    return rows;
+}
+
+// The Olv file of the 100,000 rows to import, made once in the cache folder.
+QString importSource(const QString& folder, const QList<Row>& rows) {
     const QString olvSource = QDir(folder).filePath(QStringLiteral("import-source-v2.mdb"));
     if (!QFileInfo::exists(olvSource)) {
         Store::createIfMissing(olvSource);
@@ -873,6 +959,20 @@ void importFigures(const QString& folder, const QString& path) {
         insertRows(raw, rows);
         t.commit();
     }
+    return olvSource;
+}
+
+// File, Import of the 100,000 rows from the Olv file into the target, made afresh before each run.
+double import100000Ms(const QString& target, const QString& olvSource, const std::function<void()>& fresh) {
+    ImportCommand::Result result;
+    const double ms = measure(kImportRuns, fresh, [&] { return timed([&] { result = ImportCommand(Store(target)).run(olvSource); }); });
+    check(result.imported == 100000, "100,000 rows imported");
+    return ms;
+}
+
+void importFigures(const QString& folder, const QString& path) {
+    const QList<Row> rows = importedRows();
+    const QString olvSource = importSource(folder, rows);
     // The sample Jet file's 53 rows plus the 100,000.
     const QString jetSource = QDir(folder).filePath(QStringLiteral("import-source-jet4.mdb"));
     const QString sample = test::corpusFile(QStringLiteral("data/olv-sample.mdb"));
@@ -903,7 +1003,6 @@ void importFigures(const QString& folder, const QString& path) {
         freshTarget();
         return countRows();
     }();
-    constexpr int kImportRuns = 3;
     ImportCommand::Result result;
     if (haveJet) {
         report("import_jet_100053_rows_ms", measure(kImportRuns, freshTarget, [&] {
@@ -926,10 +1025,7 @@ void importFigures(const QString& folder, const QString& path) {
         check(countRows() == before + kJetRows, "the shell's way added the same rows");
     }
 
-    report("import_100000_rows_ms", measure(kImportRuns, freshTarget, [&] {
-               return timed([&] { result = ImportCommand(Store(target)).run(olvSource); });
-           }));
-    check(result.imported == 100000, "100,000 rows imported");
+    report("import_100000_rows_ms", import100000Ms(target, olvSource, freshTarget));
     const qint64 withHistory = QFileInfo(target).size();
     // Taking the import back, as Edit, Undo does: one step of 100,000 rows.
     report("undo_import_100000_rows_ms", measure(kImportRuns,
@@ -969,7 +1065,169 @@ void importFigures(const QString& folder, const QString& path) {
     QFile::remove(target);
 }
 
+// --- A database on a server ------------------------------------------------------------------------
+
+// The class of the clients' objects, and their edited property.
+const QString kClientClass = QStringLiteral("Bench client");
+const QString kCounter = QStringLiteral("counter");
+constexpr int kClients = 4;
+constexpr int kClientObjects = 250;
+constexpr int kClientEdits = 1000;
+
+QString clientValue(int client, int edit) { return QStringLiteral("client %1 edit %2").arg(client).arg(edit); }
+
+// One of the clients: makes its objects as the New Object dialog does, then edits them as data
+// entry does, each edit replacing the row read just before. Prints the identifiers made, one a
+// line, in order; anything that goes wrong on stderr, with exit code 1.
+int clientRun(int client, const QString& connection) {
+    // Every client's clock starts at the same second, so that they contend for identifiers.
+    RunningClock clock;
+    const Store store(connection);
+    ObjectCommands objects(store, clock);
+    DataEntryCommands entry(store);
+    QStringList ids;
+    try {
+        for (int k = 0; k < kClientObjects; ++k) {
+            const QString name = QStringLiteral("Client %1 object %2").arg(client).arg(k);
+            ObjectCommands::NewObject input;
+            input.className = kClientClass;
+            input.name = name;
+            input.properties = {{kCounter, QStringLiteral("new")}};
+            const ObjectCommands::Outcome made = objects.newObject(input);
+            const QStringList found = store.open().findObjects(name, false);
+            if (made != ObjectCommands::Outcome::Made || found.size() != 1) {
+                std::fprintf(stderr, "client %d: object %d not made as one object\n", client, k);
+                return 1;
+            }
+            ids << found.first();
+        }
+        for (int e = 0; e < kClientEdits; ++e) {
+            const QString& id = ids[e % kClientObjects];
+            const QList<StoredRow> rows = entry.rows(id);
+            const auto counter = std::find_if(rows.begin(), rows.end(), [](const StoredRow& r) { return r.row.p == kCounter; });
+            if (counter == rows.end()) {
+                std::fprintf(stderr, "client %d: %s lost its row %s\n", client, qPrintable(id), qPrintable(kCounter));
+                return 1;
+            }
+            if (entry.change(*counter, kCounter, clientValue(client, e)) != DataEntryCommands::Outcome::Done) {
+                std::fprintf(stderr, "client %d: edit %d of %s refused\n", client, e, qPrintable(id));
+                return 1;
+            }
+        }
+    } catch (const StoreError& e) {
+        std::fprintf(stderr, "client %d: %s\n", client, qPrintable(e.message()));
+        return 1;
+    }
+    for (const QString& id : ids) std::printf("%s\n", qPrintable(id));
+    return 0;
+}
+
+// Four clients at once on a fresh server database; checks that every object got an identifier of
+// its own and every client's last edit of each object is kept. The wall time from the start of the
+// first to the end of the last.
+void clientsFigure(test::PgServer& server) {
+    const QString connection = server.newDatabase();
+    RunningClock clock;
+    ObjectCommands::NewObject clientClass;
+    clientClass.makeClass = true;
+    clientClass.name = kClientClass;
+    check(ObjectCommands(Store(connection), clock).newObject(clientClass) == ObjectCommands::Outcome::Made, "the clients' class made");
+    std::vector<std::unique_ptr<QProcess>> clients;
+    const double ms = timed([&] {
+        for (int n = 1; n <= kClients; ++n) {
+            clients.push_back(std::make_unique<QProcess>());
+            clients.back()->start(QCoreApplication::applicationFilePath(),
+                                  {QStringLiteral("--client"), QString::number(n), connection});
+        }
+        for (auto& c : clients) c->waitForFinished(-1);
+    });
+    QStringList faults, ids;
+    QList<std::pair<QString, QString>> expected; // object, its last value
+    for (int n = 1; n <= kClients; ++n) {
+        QProcess& c = *clients[size_t(n - 1)];
+        const QString errors = QString::fromLocal8Bit(c.readAllStandardError()).trimmed();
+        if (c.exitStatus() != QProcess::NormalExit || c.exitCode() != 0 || !errors.isEmpty())
+            faults << QStringLiteral("client %1 failed: %2").arg(n).arg(errors.isEmpty() ? c.errorString() : errors);
+        const QStringList made = QString::fromLocal8Bit(c.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        ids << made;
+        for (qsizetype k = 0; k < made.size(); ++k)
+            expected.push_back({made[k], clientValue(n, int(kClientEdits - kClientObjects + k))});
+    }
+    static const QRegularExpression format(QStringLiteral("^OlObj\\d{14}$"));
+    const QSet<QString> distinct(ids.begin(), ids.end());
+    if (ids.size() != kClients * kClientObjects || distinct.size() != ids.size())
+        faults << QStringLiteral("%1 identifiers, %2 of them distinct").arg(ids.size()).arg(distinct.size());
+    for (const QString& id : ids)
+        if (!format.match(id).hasMatch()) faults << QStringLiteral("identifier %1 not in the accepted format").arg(id);
+    Database db(connection);
+    const QString classId = db.FindClassId(kClientClass);
+    if (db.findObjects(classId, false).size() != kClients * kClientObjects)
+        faults << QStringLiteral("%1 objects of the clients' class").arg(db.findObjects(classId, false).size());
+    QStringList objects;
+    for (const auto& e : expected) objects << e.first;
+    const QList<QList<Row>> rows = db.rowsOfEach(objects);
+    qsizetype lost = 0;
+    for (qsizetype i = 0; i < expected.size(); ++i) {
+        QStringList counters;
+        for (const Row& r : rows[i])
+            if (r.p == kCounter) counters << r.v;
+        if (counters != QStringList{expected[i].second}) ++lost;
+    }
+    if (lost) faults << QStringLiteral("%1 objects without their last edit").arg(lost);
+    report("clients_4x250_objects_1000_edits_ms", ms);
+    for (const QString& f : faults) std::fprintf(stderr, "FAULT: %s\n", qPrintable(f));
+    check(faults.isEmpty(), "four clients at once");
+    std::fprintf(stderr, "four clients: %lld distinct identifiers, every last edit kept, no error\n",
+                 static_cast<long long>(distinct.size()));
+}
+
+// One figure on the file and on the server.
+void compare(const char* name, double file, double server, double target) {
+    std::printf("%-28s file %10.3f  server %10.3f  (target %g)\n", name, file, server, target);
+    std::fflush(stdout);
+}
+
+// The same figures on the file and on a fresh server database that File, Import filled from it.
+void serverFigures(const QString& folder, const QString& path, bool clientsOnly) {
+    test::PgServer& server = test::PgServer::instance();
+    check(server.missing().isEmpty(), qPrintable(QStringLiteral("a server to measure: ") + server.missing()));
+    if (!clientsOnly) {
+        const QString connection = server.newDatabase();
+        ImportCommand::Result loaded;
+        report("server_load_ms", timed([&] { loaded = ImportCommand(Store(connection)).run(path); }));
+        std::fprintf(stderr, "loaded %lld rows into %s\n", static_cast<long long>(loaded.imported), qPrintable(displayNameOf(connection)));
+        check(loaded.imported > 1000000 && Database(connection).countObjects() == Database(path).countObjects(), "every row on the server");
+
+        compare("exact_search_ms", exactSearchMs(path), exactSearchMs(connection), 5);
+        compare("containment_search_ms", containmentSearchMs(path), containmentSearchMs(connection), 50);
+        {
+            BenchWindow onFile(path), onServer(connection);
+            compare("tree_fill_10000_ms", treeFillMs(onFile), treeFillMs(onServer), 1000);
+            compare("node_click_100_rows_ms", nodeClickMs(onFile), nodeClickMs(onServer), 20);
+            compare("load_related_10000_ms", loadRelatedMs(onFile), loadRelatedMs(onServer), 1000);
+            compare("table_view_1000x20_ms", tableView1000x20Ms(onFile), tableView1000x20Ms(onServer), 300);
+        }
+        const QString source = importSource(folder, importedRows());
+        const QString target = QDir(folder).filePath(QStringLiteral("import-target.mdb"));
+        const double onFile = import100000Ms(target, source, [&] {
+            QFile::remove(target);
+            QFile::copy(path, target);
+        });
+        QFile::remove(target);
+        const double onServer = import100000Ms(connection, source, [&] {
+            server.exec(connection, QStringLiteral("DELETE FROM data WHERE o LIKE '%1%'").arg(kImportedPrefix));
+        });
+        compare("import_100000_rows_ms", onFile, onServer, 10000);
+    }
+    clientsFigure(server);
+}
+
 int main(int argc, char* argv[]) {
+    // One of the clients that --server starts: olv_bench --client N CONNECTION
+    if (argc == 4 && qstrcmp(argv[1], "--client") == 0) {
+        QCoreApplication app(argc, argv);
+        return clientRun(QByteArray(argv[2]).toInt(), QString::fromUtf8(argv[3]));
+    }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments();
@@ -1012,6 +1270,10 @@ int main(int argc, char* argv[]) {
         memoryFigures(folder, path);
         return 0;
     }
+    if (args.contains(QStringLiteral("--server"))) {
+        serverFigures(folder, path, args.contains(QStringLiteral("--clients")));
+        return 0;
+    }
     if (args.contains(QStringLiteral("--only-import"))) {
         importFigures(folder, path);
         return 0;
@@ -1035,16 +1297,10 @@ int main(int argc, char* argv[]) {
            }));
 
     // Searches: found identifiers and the name of each, as the tree shows them.
-    auto searchWithNames = [&](const QString& text, bool containing) {
-        return timed([&] {
-            Database db(path);
-            for (const QString& id : db.findObjects(text, containing)) db.valueOf(id, kName);
-        });
-    };
-    report("exact_search_ms", measure(kRuns, nullptr, [&] { return searchWithNames(kExactValue.toLower(), false); }));
+    report("exact_search_ms", exactSearchMs(path));
     report("exact_search_literal_ms",
            measure(kLiteralRuns, nullptr, [&] { return literal.search(kLiteralExact, kExactValue.toLower()); }));
-    report("containment_search_ms", measure(kRuns, nullptr, [&] { return searchWithNames(kContained, true); }));
+    report("containment_search_ms", containmentSearchMs(path));
     report("containment_search_literal_ms", measure(kLiteralRuns, nullptr, [&] {
                return literal.search(kLiteralLike, QLatin1Char('%') + kContained + QLatin1Char('%'));
            }));
@@ -1065,29 +1321,16 @@ int main(int argc, char* argv[]) {
     auto [runningClock, clipboard, prompter, windows, ctx, window, txtFind, chkWildCardFind] =
         std::tie(bench.clock, bench.clipboard, bench.prompter, bench.windows, bench.ctx, *bench.window, bench.txtFind,
                  bench.chkWildCardFind);
-    auto trvDATA = window.findChild<QTreeWidget*>(QStringLiteral("trvDATA"));
+    auto trvDATA = bench.tree();
     check(trvDATA != nullptr, "main window tree");
-    auto search = [&](const QString& text) {
-        txtFind->setText(text);
-        window.cmdFind_Click();
-    };
-    auto listed = [&] { return trvDATA->topLevelItemCount() ? trvDATA->topLevelItem(0)->childCount() : 0; };
+    auto search = [&](const QString& text) { bench.search(text); };
+    auto listed = [&] { return bench.listed(); };
 
-    // Filling the tree with 10,000 found objects.
-    report("tree_fill_10000_ms", measure(kRuns, [&] { search(QStringLiteral("nothing at all")); },
-                                         [&] { return timed([&] { search(bigClass); }); }));
-    check(listed() == kBigClassSize && prompter.texts(test::Prompt::Error).isEmpty(), "tree filled with 10,000 nodes");
+    report("tree_fill_10000_ms", treeFillMs(bench));
     report("tree_fill_10000_literal_ms",
            measure(kLiteralRuns, nullptr, [&] { return literal.search(kLiteralExact, bigClass); }));
 
-    // A click on the node of the object with 100 rows.
-    QTreeWidgetItem* hundredNode = nullptr;
-    report("node_click_100_rows_ms", measure(kRuns, [&] {
-               search(kHundredName);
-               hundredNode = trvDATA->topLevelItem(0)->child(0);
-           },
-                                             [&] { return timed([&] { window.trvDATA_NodeClick(hundredNode); }); }));
-    check(clipboard.content == hundred, "node click on the 100-row object");
+    report("node_click_100_rows_ms", nodeClickMs(bench));
     report("node_click_100_rows_literal_ms", measure(kLiteralRuns, nullptr, [&] {
                return timed([&] {
                    QList<Row> rows;
@@ -1102,14 +1345,7 @@ int main(int argc, char* argv[]) {
                });
            }));
 
-    // Loading the objects related to the class with 10,000 instances beneath its node.
-    report("load_related_10000_ms", measure(kRuns, [&] {
-               search(kBigClassName);
-               clipboard.setText(bigClass);
-           },
-                                            [&] { return timed([&] { window.mnuT1OLoadLinkingObjects_Click(); }); }));
-    check(trvDATA->topLevelItem(0)->child(0)->childCount() == kBigClassSize && prompter.texts(test::Prompt::Error).isEmpty(),
-          "related objects loaded");
+    report("load_related_10000_ms", loadRelatedMs(bench));
     report("load_related_10000_literal_ms",
            measure(kLiteralRuns, nullptr, [&] { return literal.search(kLiteralExact, bigClass); }));
 
