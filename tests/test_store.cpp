@@ -585,6 +585,39 @@ private slots:
         }
     }
 
+    // A command's connection is kept for the next command, which must start clean whatever the
+    // one before did; one the server ended meanwhile is replaced by a new one.
+    void connectionsKeptBetweenCommandsStartCleanAndAreReplacedWhenTheServerEndsThem() {
+        const QString others = "SELECT count(*) FROM pg_stat_activity WHERE datname = current_database() "
+                               "AND backend_type = 'client backend' AND pid <> pg_backend_pid()";
+        for (int i = 0; i < 5; ++i) Database(m_path).step(QStringLiteral("row %1").arg(i)).append("OlObjA", "n", QString::number(i));
+        QCOMPARE(query(m_path, others), QStringLiteral("1"));
+        {
+            // Commands open at once each have their own, and each is kept.
+            Database a(m_path), b(m_path);
+            QCOMPARE(a.countObjects(), 1);
+            QCOMPARE(b.rowsOf("OlObjA").size(), 5);
+        }
+        QCOMPARE(query(m_path, others), QStringLiteral("2"));
+        // Called off half-way: nothing of it, nor its step, reaches the next command's write.
+        QList<Row> rows;
+        for (int i = 0; i < 5000; ++i) rows.push_back({QStringLiteral("OlObjB%1").arg(i), kName, QString::number(i)});
+        QVERIFY_THROWS_EXCEPTION(Cancelled, Database(m_path).addMissing(rows, [](double share) { return share < 0.7; }));
+        Database(m_path).step("last row").append("OlObjC", "n", "x");
+        QCOMPARE(Database(m_path).countObjects(), 2);
+        QCOMPARE(Database(m_path).stepToUndo()->what, QStringLiteral("last row"));
+        Database(m_path).undo(*Database(m_path).stepToUndo());
+        QCOMPARE(Database(m_path).countObjects(), 1);
+        QCOMPARE(Database(m_path).rowsOf("OlObjA").size(), 5);
+        // The server ends them all (and waits until they are gone): the next command connects anew.
+        query(m_path, "SELECT pg_terminate_backend(pid, 10000) FROM pg_stat_activity WHERE datname = current_database() "
+                      "AND backend_type = 'client backend' AND pid <> pg_backend_pid()");
+        QCOMPARE(query(m_path, others), QStringLiteral("0"));
+        QCOMPARE(Database(m_path).countObjects(), 1);
+        Database(m_path).append("OlObjA", "n", "5");
+        QCOMPARE(Database(m_path).rowsOf("OlObjA").size(), 6);
+    }
+
     void anEditOfARowSomeoneChangedMeanwhileIsRefused() {
         Database(m_path).appendAll({{"OlObjA", "colour", "mine"}, {"OlObjA", "size", "big"}});
         Database d(m_path);

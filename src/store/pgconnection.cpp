@@ -5,8 +5,10 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QHash>
 #include <QRegularExpression>
 #include <algorithm>
+#include <mutex>
 #include <poll.h>
 
 namespace olv {
@@ -112,6 +114,112 @@ qint64 Result::affected() const { return QByteArray(PQcmdTuples(m_r)).toLongLong
 
 } // namespace pg
 
+// --- Connections kept between commands -----------------------------------------------------------
+
+namespace {
+
+// Every command opens the database afresh. On a server that would be a new connection each time,
+// with its log-in and the schema's checks, which take longer than most commands' statements; so a
+// command's connection is kept, idle, for the next command on the same database.
+struct IdleConnection {
+    pg_conn* conn;
+    QString name;
+    Engine::Abilities abilities;
+    bool history;
+    bool prepared;
+};
+
+class IdleConnections {
+public:
+    // Few commands of one program run at once; more kept idle would only take up connections
+    // the server allows others.
+    static constexpr qsizetype kKeep = 4;
+
+    static IdleConnections& instance() {
+        static IdleConnections idle;
+        return idle;
+    }
+    // Not after the program's end has closed them all.
+    static bool open() { return !s_closed; }
+
+    std::optional<IdleConnection> take(const QString& connection) {
+        const std::lock_guard lock(m_mutex);
+        auto it = m_idle.find(connection);
+        if (it == m_idle.end() || it->isEmpty()) return std::nullopt;
+        return it->takeLast();
+    }
+    void give(const QString& connection, const IdleConnection& idle) {
+        {
+            const std::lock_guard lock(m_mutex);
+            QList<IdleConnection>& kept = m_idle[connection];
+            if (kept.size() < kKeep) {
+                kept.push_back(idle);
+                return;
+            }
+        }
+        PQfinish(idle.conn);
+    }
+    ~IdleConnections() {
+        s_closed = true;
+        for (const QList<IdleConnection>& kept : std::as_const(m_idle))
+            for (const IdleConnection& idle : kept) PQfinish(idle.conn);
+    }
+
+private:
+    IdleConnections() = default;
+    std::mutex m_mutex;
+    QHash<QString, QList<IdleConnection>> m_idle;
+    static inline bool s_closed = false;
+};
+
+// Whether a connection that lay idle is still open, without a round trip. Nothing is sent to an
+// idle connection of ours (it listens for nothing) unless the server ends it: its last words, then
+// the end of the stream. A server that went away without a word is found by the command's first
+// statement, which then fails as any lost connection does; the command after connects anew.
+bool stillConnected(pg_conn* conn) {
+    if (PQstatus(conn) != CONNECTION_OK || PQtransactionStatus(conn) != PQTRANS_IDLE) return false;
+    pollfd fd{PQsocket(conn), POLLIN, 0};
+    return poll(&fd, 1, 0) == 0;
+}
+
+} // namespace
+
+bool PgEngine::takeIdle(bool prepare) {
+    while (std::optional<IdleConnection> idle = IdleConnections::instance().take(m_connection)) {
+        if (!stillConnected(idle->conn)) {
+            PQfinish(idle->conn);
+            continue;
+        }
+        m_conn = idle->conn;
+        m_name = idle->name;
+        m_abilities = idle->abilities;
+        m_history = idle->history;
+        m_prepared = idle->prepared;
+        if (prepare && !m_prepared) {
+            try {
+                checkSchema(true);
+            } catch (...) {
+                PQfinish(m_conn);
+                m_conn = nullptr;
+                throw;
+            }
+            m_prepared = true;
+        }
+        return true;
+    }
+    return false;
+}
+
+void PgEngine::giveBack() {
+    // Cancel answers are for this command alone.
+    m_keepGoing = {};
+    if (IdleConnections::open() && PQstatus(m_conn) == CONNECTION_OK && PQtransactionStatus(m_conn) == PQTRANS_IDLE)
+        IdleConnections::instance().give(m_connection, {m_conn, m_name, m_abilities, m_history, m_prepared});
+    else
+        PQfinish(m_conn);
+    m_conn = nullptr;
+}
+
 // --- Connecting ---------------------------------------------------------------------------------
 
 namespace {
@@ -174,13 +282,15 @@ void PgEngine::connect(const QString& connection) {
 }
 
 PgEngine::PgEngine(const QString& connection, bool prepare, KeepGoing keepGoing)
-    : m_name(displayNameOf(connection)), m_keepGoing(std::move(keepGoing)) {
+    : m_connection(connection), m_name(displayNameOf(connection)), m_keepGoing(std::move(keepGoing)) {
+    if (takeIdle(prepare)) return;
     connect(connection);
     m_name = nameOf(QString::fromUtf8(PQuser(m_conn)), QString::fromUtf8(PQhost(m_conn)), QString::fromUtf8(PQdb(m_conn)));
     try {
         // Quiet: notices ("already exists, skipping") are no business of the user's.
         exec("SET client_min_messages = warning");
         checkSchema(prepare);
+        m_prepared = prepare;
     } catch (...) {
         PQfinish(m_conn);
         m_conn = nullptr;
@@ -189,7 +299,7 @@ PgEngine::PgEngine(const QString& connection, bool prepare, KeepGoing keepGoing)
 }
 
 PgEngine::~PgEngine() {
-    if (m_conn) PQfinish(m_conn);
+    if (m_conn) giveBack();
 }
 
 Result PgEngine::exec(const char* sql, const Params& params) {

@@ -121,6 +121,12 @@ private:
     // Every record of the history about the object's rows, newest first, until each says stop.
     void eachChangeOf(const QString& id, const std::function<bool(Change&)>& each) override;
     void checkSchema(bool prepare);
+    // An idle connection of this process to the same database, checked when it was made, instead
+    // of a new one; false when there is none that still works.
+    bool takeIdle(bool prepare);
+    // Keeps the connection for the next command when it works and holds no transaction; else
+    // closes it.
+    void giveBack();
     QStringList objectsWithValue(const QString& value);
     QStringList objectsMatching(const QString& pattern);
     // Objects whose values hold the longest of the runs in some spelling, kept where keep says.
@@ -132,7 +138,9 @@ private:
     void insertAll(const QList<Row>& rows, const std::function<bool(double)>& progress = {});
 
     pg_conn* m_conn = nullptr;
+    QString m_connection; // as given: the connections kept idle are found by it
     QString m_name; // user@host/dbname, for messages
+    bool m_prepared = false; // the schema was checked, and made where missing and allowed
     Abilities m_abilities;
     IndexRepair m_repair; // never needed: the server keeps its own indexes
     KeepGoing m_keepGoing;
