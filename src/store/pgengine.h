@@ -132,9 +132,11 @@ private:
     // Objects whose values hold the longest of the runs in some spelling, kept where keep says.
     QStringList narrowedObjects(const QStringList& runs, const std::function<bool(const QString&)>& keep);
     // Every row of the objects, in the order stored, with the places in ids of its object;
-    // columns follow O in each row of the answer.
+    // columns follow O in each row of the answer. Given a property, the server passes on only
+    // rows whose P may be it (each still to be compared).
     void eachRowOf(const QStringList& ids, const char* columns,
-                   const std::function<void(const QList<qsizetype>&, const pg::Result&, int)>& each);
+                   const std::function<void(const QList<qsizetype>&, const pg::Result&, int)>& each,
+                   const QString& property = {});
     void insertAll(const QList<Row>& rows, const std::function<bool(double)>& progress = {});
 
     pg_conn* m_conn = nullptr;

@@ -10,7 +10,8 @@ namespace olv {
 using namespace pg;
 
 void PgEngine::eachRowOf(const QStringList& ids, const char* columns,
-                         const std::function<void(const QList<qsizetype>&, const Result&, int)>& each) {
+                         const std::function<void(const QList<qsizetype>&, const Result&, int)>& each,
+                         const QString& property) {
     // Past this many objects one pass over the table beats looking each up in the index.
     constexpr qsizetype kScanAbove = 40000;
     QHash<QString, QList<qsizetype>> wanted; // folded identifier -> its places in ids
@@ -24,9 +25,18 @@ void PgEngine::eachRowOf(const QStringList& ids, const char* columns,
     }
     if (wanted.isEmpty()) return;
     const std::string select = std::string("SELECT o, ") + columns + " FROM data";
-    const Result r = scan ? exec((select + " WHERE o IS NOT NULL ORDER BY rowid").c_str())
-                          : exec((select + " WHERE lower(o COLLATE \"C\") = ANY ($1::text[]) ORDER BY rowid").c_str(),
-                                 Params().texts(spelt));
+    const QStringList properties = property.isNull() ? QStringList() : keys::spellings(property, kMaxSpellings);
+    Params params;
+    std::string where = " WHERE o IS NOT NULL";
+    if (!scan) {
+        where = " WHERE lower(o COLLATE \"C\") = ANY ($1::text[])";
+        params.texts(spelt);
+    }
+    if (!properties.isEmpty()) {
+        where += " AND lower(p COLLATE \"C\") = ANY ($" + std::to_string(params.size() + 1) + "::text[])";
+        params.texts(properties);
+    }
+    const Result r = exec((select + where + " ORDER BY rowid").c_str(), params);
     for (int i = 0; i < r.rows(); ++i) {
         const auto at = wanted.constFind(jet::fold(r.text(i, 0)));
         if (at != wanted.cend()) each(*at, r, i);
@@ -51,12 +61,17 @@ QList<QList<Row>> PgEngine::rowsOfEach(const QStringList& ids) {
 }
 
 QStringList PgEngine::namesOf(const QStringList& ids) {
-    QStringList names;
-    names.reserve(ids.size());
-    for (const QList<Row>& rows : rowsOfEach(ids)) {
-        const auto name = std::find_if(rows.begin(), rows.end(), [](const Row& r) { return jet::equal(r.p, kName); });
-        names << (name == rows.end() ? QString() : name->v.isNull() ? QStringLiteral("") : name->v);
-    }
+    // Only the rows that may be names come over, not every row of every object.
+    QStringList names(ids.size());
+    QList<bool> found(ids.size(), false);
+    eachRowOf(ids, "p, v", [&](const QList<qsizetype>& at, const Result& r, int i) {
+        if (!jet::equal(r.text(i, 1), kName)) return;
+        for (const qsizetype place : at)
+            if (!found[place]) {
+                found[place] = true;
+                names[place] = r.isNull(i, 2) ? QStringLiteral("") : r.text(i, 2);
+            }
+    }, kName);
     return names;
 }
 
