@@ -40,10 +40,7 @@ private:
             test::rawSql(m_store.path(), statements);
             return;
         }
-        QProcess p;
-        p.start("/usr/bin/sqlite3", {"-batch", "-bail", m_store.path(), statements});
-        QVERIFY(p.waitForFinished(30000));
-        QVERIFY2(p.exitCode() == 0, p.readAllStandardError().constData());
+        test::sqliteShell(m_store.path(), statements);
     }
     StoredRow rowOf(const QString& id, const QString& p) {
         for (const StoredRow& r : m_store.open().storedRowsOf(id))

@@ -46,11 +46,7 @@ struct HistoryDriver : MainWindowDriver {
     }
     ~HistoryDriver() { h.windows.unloadAllBut(&window); } // before the context they use goes
 
-    void shell(const QString& statements) const {
-        QProcess p;
-        p.start("/usr/bin/sqlite3", {"-batch", "-bail", h.path(), statements});
-        if (!p.waitForFinished(30000) || p.exitCode() != 0) qWarning() << p.readAllStandardError();
-    }
+    void shell(const QString& statements) const { sqliteShell(h.path(), statements); }
     QStringList stored(const QString& id) const {
         QStringList rows;
         for (const Row& r : h.allRows())

@@ -5,6 +5,7 @@
 // without putting the search index out of step. On a server: naming it, passwords, roles, edits
 // that meet, a connection lost, and the same answers as a file to many questions on generated data.
 
+#include "fakes.h"
 #include "files.h"
 #include "pgserver.h"
 #include "store/store.h"
@@ -18,12 +19,7 @@
 using namespace olv;
 using olv::test::bytesOf;
 
-// A clock the test moves; sleeping moves it on.
-struct FakeClock : Clock {
-    QDateTime time;
-    QDateTime now() const override { return time; }
-    void sleepMs(int ms) override { time = time.addMSecs(ms); }
-};
+using test::FakeClock;
 
 static QString u(const char* utf8) { return QString::fromUtf8(utf8); }
 
@@ -280,10 +276,7 @@ class StoreFileTest : public QObject {
     void add(const QList<Row>& rows) { db().appendAll(rows); }
     QStringList find(const QString& text, bool containing = false) { return db().findObjects(text, containing); }
     QString shell(const QString& statements) {
-        QProcess p;
-        p.start("/usr/bin/sqlite3", {"-batch", "-bail", m_path, statements});
-        if (!p.waitForFinished(30000) || p.exitCode() != 0) qWarning() << p.readAllStandardError();
-        return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+        return test::sqliteShell(m_path, statements);
     }
 
 private slots:

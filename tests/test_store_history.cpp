@@ -6,6 +6,7 @@
 // server database too, where each change also names the database user who made it.
 
 #include "engines.h"
+#include "fakes.h"
 #include "files.h"
 #include "store/store.h"
 
@@ -19,11 +20,7 @@
 
 using namespace olv;
 
-struct FakeClock : Clock {
-    QDateTime time = QDateTime(QDate(2026, 12, 7), QTime(10, 0), Qt::UTC);
-    QDateTime now() const override { return time; }
-    void sleepMs(int ms) override { time = time.addMSecs(ms); }
-};
+using test::FakeClock;
 
 class HistoryTest : public QObject {
     Q_OBJECT
@@ -40,10 +37,7 @@ private:
     // another connection to the server, as its owner. Answers the first column of the last statement's rows.
     QString shell(const QString& statements) {
         if (m_server) return test::PgServer::instance().exec(test::ownerOf(m_path), statements);
-        QProcess p;
-        p.start("/usr/bin/sqlite3", {"-batch", "-bail", m_path, statements});
-        if (!p.waitForFinished(30000) || p.exitCode() != 0) qWarning() << p.readAllStandardError();
-        return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+        return test::sqliteShell(m_path, statements);
     }
     QList<Row> rows() {
         QList<Row> all;
@@ -463,10 +457,7 @@ class HistoryFileTest : public QObject {
 
     Database db() { return Database(m_path); }
     QString shell(const QString& statements) {
-        QProcess p;
-        p.start("/usr/bin/sqlite3", {"-batch", "-bail", m_path, statements});
-        if (!p.waitForFinished(30000) || p.exitCode() != 0) qWarning() << p.readAllStandardError();
-        return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+        return test::sqliteShell(m_path, statements);
     }
 
 private slots:

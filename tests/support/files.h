@@ -3,7 +3,9 @@
 // tests use it too.
 
 #include <QByteArray>
+#include <QDebug>
 #include <QFile>
+#include <QProcess>
 #include <QString>
 
 namespace olv::test {
@@ -31,6 +33,15 @@ inline bool markReadOnly(const QString& path) {
     QFile f(path);
     // The header's "file format write version": above 2, the file may be read but not written.
     return f.open(QIODevice::ReadWrite) && f.seek(18) && f.write("\x03", 1) == 1;
+}
+
+// Runs statements in the stock sqlite3 shell, with nothing of Olv's loaded, as another program
+// writes the file. Answers what it printed; an error is logged.
+inline QString sqliteShell(const QString& path, const QString& statements) {
+    QProcess p;
+    p.start(QStringLiteral("/usr/bin/sqlite3"), {QStringLiteral("-batch"), QStringLiteral("-bail"), path, statements});
+    if (!p.waitForFinished(30000) || p.exitCode() != 0) qWarning() << p.readAllStandardError();
+    return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
 }
 
 } // namespace olv::test
