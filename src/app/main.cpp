@@ -21,6 +21,10 @@ int main(int argc, char* argv[]) {
         for (const QString& statement : olv::PgEngine::schemaStatements()) std::printf("%s\n", qPrintable(statement));
         return 0;
     }
+    // A server that cannot be reached is given up on after a while rather than after the system's
+    // own TCP timeout of minutes. Only a default: a connection string, a service file or the
+    // user's own PGCONNECT_TIMEOUT come first.
+    if (!qEnvironmentVariableIsSet("PGCONNECT_TIMEOUT")) qputenv("PGCONNECT_TIMEOUT", "15");
     // Before the application exists, so that a screen reader's first look finds our interfaces.
     olv::exposeToScreenReaders();
     QApplication app(argc, argv);
