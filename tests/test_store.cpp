@@ -500,6 +500,16 @@ private slots:
             QVERIFY2(e.message().contains("nosuch") && !e.message().contains("s3cret"), qPrintable(e.message()));
             QVERIFY(!e.needsPassword());
         }
+        // A string libpq cannot read, whose own words would quote what follows a space.
+        try {
+            Database d(m_path + " password=open sesame");
+            QFAIL("connected with a string that cannot be read");
+        } catch (const StoreError& e) {
+            QVERIFY2(e.message().startsWith("The database (unreadable connection) cannot be used: the connection is not "
+                                             "written as libpq reads it") &&
+                         !e.message().contains("sesame"),
+                     qPrintable(e.message()));
+        }
     }
 
     void aServerAskingForAPasswordIsToldApartAndPgpassAnswersIt() {

@@ -74,5 +74,7 @@ int main(int argc, char* argv[]) {
     // A server database is opened at once, so that a password it wants is asked for before the
     // first command rather than failing it.
     if (olv::isServerConnection(context.store.path())) main.connectToServer(context.store.path());
-    return app.exec();
+    const int status = app.exec();
+    olv::PgEngine::closeIdleConnections();
+    return status;
 }

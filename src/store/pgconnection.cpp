@@ -8,6 +8,8 @@
 #include <QHash>
 #include <QRegularExpression>
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <mutex>
 #include <poll.h>
 
@@ -39,7 +41,7 @@ QString displayNameOf(const QString& connection) {
     PQconninfoOption* given = PQconninfoParse(connection.toUtf8().constData(), &error);
     if (!given) {
         PQfreemem(error);
-        return QStringLiteral("the server database");
+        return QStringLiteral("(unreadable connection)"); // libpq's words on it would quote it
     }
     // What is not given comes from the environment and libpq's defaults, as when connecting.
     PQconninfoOption* defaults = PQconndefaults();
@@ -127,6 +129,7 @@ struct IdleConnection {
     Engine::Abilities abilities;
     bool history;
     bool prepared;
+    std::chrono::steady_clock::time_point since = std::chrono::steady_clock::now();
 };
 
 class IdleConnections {
@@ -134,6 +137,9 @@ public:
     // Few commands of one program run at once; more kept idle would only take up connections
     // the server allows others.
     static constexpr qsizetype kKeep = 4;
+    // Past this, an idle connection is not trusted: a network that dropped it says nothing, and
+    // what the user may do there (or whether the history exists) may have changed meanwhile.
+    static constexpr std::chrono::seconds kIdleFor{60};
 
     static IdleConnections& instance() {
         static IdleConnections idle;
@@ -143,10 +149,19 @@ public:
     static bool open() { return !s_closed; }
 
     std::optional<IdleConnection> take(const QString& connection) {
-        const std::lock_guard lock(m_mutex);
-        auto it = m_idle.find(connection);
-        if (it == m_idle.end() || it->isEmpty()) return std::nullopt;
-        return it->takeLast();
+        QList<IdleConnection> stale;
+        std::optional<IdleConnection> taken;
+        {
+            const std::lock_guard lock(m_mutex);
+            auto it = m_idle.find(connection);
+            if (it == m_idle.end()) return std::nullopt;
+            // Kept in the order given back: the oldest first.
+            const auto old = std::chrono::steady_clock::now() - kIdleFor;
+            while (!it->isEmpty() && it->first().since < old) stale.push_back(it->takeFirst());
+            if (!it->isEmpty()) taken = it->takeLast();
+        }
+        for (const IdleConnection& idle : stale) PQfinish(idle.conn);
+        return taken;
     }
     void give(const QString& connection, const IdleConnection& idle) {
         {
@@ -159,17 +174,23 @@ public:
         }
         PQfinish(idle.conn);
     }
-    ~IdleConnections() {
+    void closeAll() {
         s_closed = true;
-        for (const QList<IdleConnection>& kept : std::as_const(m_idle))
-            for (const IdleConnection& idle : kept) PQfinish(idle.conn);
+        QHash<QString, QList<IdleConnection>> idle;
+        {
+            const std::lock_guard lock(m_mutex);
+            idle.swap(m_idle);
+        }
+        for (const QList<IdleConnection>& kept : std::as_const(idle))
+            for (const IdleConnection& one : kept) PQfinish(one.conn);
     }
+    ~IdleConnections() { closeAll(); }
 
 private:
     IdleConnections() = default;
     std::mutex m_mutex;
     QHash<QString, QList<IdleConnection>> m_idle;
-    static inline bool s_closed = false;
+    static inline std::atomic<bool> s_closed = false;
 };
 
 // Whether a connection that lay idle is still open, without a round trip. Nothing is sent to an
@@ -210,10 +231,14 @@ bool PgEngine::takeIdle(bool prepare) {
     return false;
 }
 
+void PgEngine::closeIdleConnections() { IdleConnections::instance().closeAll(); }
+
 void PgEngine::giveBack() {
     // Cancel answers are for this command alone.
     m_keepGoing = {};
-    if (IdleConnections::open() && PQstatus(m_conn) == CONNECTION_OK && PQtransactionStatus(m_conn) == PQTRANS_IDLE)
+    // A connection that only looked (an import's source, a check) is not needed again.
+    if (m_prepared && IdleConnections::open() && PQstatus(m_conn) == CONNECTION_OK &&
+        PQtransactionStatus(m_conn) == PQTRANS_IDLE)
         IdleConnections::instance().give(m_connection, {m_conn, m_name, m_abilities, m_history, m_prepared});
     else
         PQfinish(m_conn);
@@ -238,8 +263,18 @@ int connectTimeoutOf(PGconn* conn) {
 } // namespace
 
 void PgEngine::connect(const QString& connection) {
+    // libpq's own words on a string it cannot read quote the string, which may hold a password.
+    char* unreadable = nullptr;
+    if (PQconninfoOption* options = PQconninfoParse(connection.toUtf8().constData(), &unreadable)) {
+        PQconninfoFree(options);
+    } else {
+        PQfreemem(unreadable);
+        throw StoreError(m_name, QStringLiteral("the connection is not written as libpq reads it (postgresql://user@host/dbname, "
+                                                "host=... dbname=... or service=...)"));
+    }
     // Step by step rather than PQconnectdb, which blocks until the server answers or the timeout
-    // ends: a host that never answers would freeze the window with no way out.
+    // ends: a host that never answers would freeze the window with no way out. With several hosts
+    // given, a timeout ends the attempt rather than moving on to the next.
     m_conn = PQconnectStart(connection.toUtf8().constData());
     if (!m_conn) throw StoreError(m_name, QStringLiteral("there is not enough memory to connect"));
     const auto giveUp = [&] {

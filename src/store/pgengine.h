@@ -61,6 +61,9 @@ public:
 
     // The statements that make what Olv needs in a database, in order, for an administrator.
     static QStringList schemaStatements();
+    // Closes the connections kept between commands; at the program's end, while libpq's own
+    // state (SSL's) is still there.
+    static void closeIdleConnections();
 
     Abilities abilities() const override { return m_abilities; }
     const IndexRepair& repair() const override { return m_repair; }
